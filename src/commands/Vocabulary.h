@@ -1,0 +1,197 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+// Everything the panel can say to the projector, with the button that says it and how.
+// The window is wired from these tables; no other code names a command.
+namespace vocabulary {
+
+using std::chrono::milliseconds;
+
+enum class Activation : quint8 { Click, Hold };
+enum class PressForm : quint8 { Standard, Arrow };
+enum class ReleaseForm : quint8 { Standard, Zoom };
+
+struct Command
+{
+    std::string_view button;
+    std::string_view text; // sent with one carriage return after it
+    Activation activation = Activation::Click;
+    bool setsArrowTiming = false;         // click: also prepares the arrows' timing
+    quint8 repeatCode = 0;                // hold: what Timer1 resends
+    PressForm press = PressForm::Standard;
+    std::optional<milliseconds> repeatInterval; // hold: Timer1's interval set at the press
+    ReleaseForm release = ReleaseForm::Standard;
+};
+
+constexpr Command click(std::string_view button, std::string_view text, bool setsArrowTiming = false)
+{
+    return {button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt,
+            ReleaseForm::Standard};
+}
+
+constexpr Command hold(std::string_view button, std::string_view text, quint8 code, PressForm press,
+                       std::optional<milliseconds> repeat, ReleaseForm release = ReleaseForm::Standard)
+{
+    return {button, text, Activation::Hold, false, code, press, repeat, release};
+}
+
+inline constexpr milliseconds kAdjusterRepeat{250};
+inline constexpr milliseconds kSelectRepeat{500};
+
+inline constexpr auto kCommands = std::to_array<Command>({
+    click("Command17", "C00"),
+    click("Command52", "C01"),
+    click("Command18", "C02"),
+    click("Command27", "C05"),
+    click("Command28", "C07"),
+    hold("Command1", "C09", 1, PressForm::Standard, kAdjusterRepeat),
+    hold("Command2", "C0A", 2, PressForm::Standard, kAdjusterRepeat),
+    click("Command19", "C0B"),
+    click("Command20", "C0C"),
+    click("Command21", "C0D"),
+    click("Command22", "C0E"),
+    click("Command31", "C0F"),
+    click("Command32", "C10"),
+    click("Command23", "C1C", true),
+    click("Command24", "C1D"),
+    click("Command3", "C1E"),
+    hold("Command30", "C20", 15, PressForm::Standard, kAdjusterRepeat),
+    hold("Command42", "C21", 16, PressForm::Standard, kAdjusterRepeat),
+    click("Command53", "C27"),
+    click("Command54", "C2A"),
+    click("Command55", "C2B"),
+    hold("Command48", "C30", 17, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
+    hold("Command49", "C31", 18, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
+    hold("Command8", "C3A", 6, PressForm::Arrow, std::nullopt),
+    hold("Command9", "C3B", 5, PressForm::Arrow, std::nullopt),
+    hold("Command5", "C3C", 3, PressForm::Arrow, std::nullopt),
+    hold("Command7", "C3D", 4, PressForm::Arrow, std::nullopt),
+    hold("Command40", "C3E", 14, PressForm::Standard, kSelectRepeat),
+    hold("Command6", "C3F", 13, PressForm::Standard, kSelectRepeat),
+    click("Command25", "C43"),
+    click("Command26", "C44"),
+    click("Command13", "C89", true),
+    click("Command14", "C8A"),
+    hold("Command50", "C8E", 19, PressForm::Standard, kAdjusterRepeat),
+    hold("Command51", "C8F", 20, PressForm::Standard, kAdjusterRepeat),
+});
+
+// The status queries, and how the status line reads each one's reply.
+enum class Reading : quint8 { Status, Mode, LampTime, Setting, Temperatures };
+
+struct Query
+{
+    std::string_view button;
+    std::string_view text;
+    Reading reading;
+};
+
+inline constexpr auto kQueries = std::to_array<Query>({
+    {"Command44", "CR0", Reading::Status},
+    {"Command45", "CR1", Reading::Mode},
+    {"Command46", "CR3", Reading::LampTime},
+    {"Command47", "CR4", Reading::Setting},
+    {"Command56", "CR6", Reading::Temperatures},
+});
+
+// Timer2 (reply time-out) and Timer4 (monitor clear) outside and during holds.
+struct MonitorTiming
+{
+    milliseconds replyTimeout;
+    milliseconds monitorClear;
+};
+inline constexpr MonitorTiming kNormalTiming{milliseconds{500}, milliseconds{1000}};
+inline constexpr MonitorTiming kHoldTiming{milliseconds{200}, milliseconds{245}};
+
+// The arrows' timing by ArrowMode; mode 0 leaves the intervals as they are.
+constexpr std::optional<MonitorTiming> arrowTiming(quint8 arrowMode)
+{
+    switch (arrowMode) {
+    case 1:
+        return MonitorTiming{milliseconds{150}, milliseconds{190}};
+    case 3:
+        return MonitorTiming{milliseconds{5}, milliseconds{5}};
+    default:
+        return std::nullopt;
+    }
+}
+
+inline constexpr quint8 kArrowModeAfterMenu = 1;
+inline constexpr quint8 kArrowModeAfterZoom = 3;
+inline constexpr milliseconds kRepeatAfterMenu{200};
+inline constexpr milliseconds kRepeatAfterZoom{5};
+
+inline constexpr char kCarriageReturn = '\r';
+
+// The text as it goes on the line: the command and one carriage return.
+inline QByteArray framed(std::string_view text)
+{
+    QByteArray bytes(text.data(), qsizetype(text.size()));
+    bytes.append(kCarriageReturn);
+    return bytes;
+}
+
+constexpr const Command *commandForRepeatCode(quint8 code)
+{
+    for (const Command &c : kCommands)
+        if (c.activation == Activation::Hold && c.repeatCode == code)
+            return &c;
+    return nullptr;
+}
+
+namespace detail {
+
+constexpr bool isUpperHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+constexpr bool wellFormed()
+{
+    for (const Command &c : kCommands) {
+        if (c.text.size() != 3 || c.text[0] != 'C' || !isUpperHex(c.text[1]) || !isUpperHex(c.text[2]))
+            return false;
+        const bool isHold = c.activation == Activation::Hold;
+        if (isHold != (c.repeatCode != 0) || (isHold && c.setsArrowTiming))
+            return false;
+        if (isHold && (c.press == PressForm::Arrow) == c.repeatInterval.has_value())
+            return false;
+        if (isHold && commandForRepeatCode(c.repeatCode) != &c)
+            return false;
+    }
+    for (const Query &q : kQueries)
+        if (q.text.size() != 3 || q.text.substr(0, 2) != "CR" || q.text[2] < '0' || q.text[2] > '9')
+            return false;
+    return true;
+}
+
+constexpr bool uniqueButtonsAndTexts()
+{
+    for (std::size_t i = 0; i < kCommands.size(); ++i)
+        for (std::size_t j = i + 1; j < kCommands.size(); ++j)
+            if (kCommands[i].button == kCommands[j].button || kCommands[i].text == kCommands[j].text)
+                return false;
+    return true;
+}
+
+constexpr std::size_t holdCount()
+{
+    std::size_t n = 0;
+    for (const Command &c : kCommands)
+        n += c.activation == Activation::Hold;
+    return n;
+}
+
+} // namespace detail
+
+static_assert(detail::wellFormed());
+static_assert(detail::uniqueButtonsAndTexts());
+static_assert(kCommands.size() == 35 && detail::holdCount() == 14 && kQueries.size() == 5);
+
+} // namespace vocabulary

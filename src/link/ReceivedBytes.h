@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// The bytes received since the buffer was last emptied, bounded so that a device that never
+// stops talking cannot grow it without end: past kCapacity the oldest bytes give way.
+// Every append also says what it cut and added, so the monitor can follow in time proportional
+// to the change rather than to the buffer.
+class ReceivedBytes
+{
+public:
+    static constexpr qsizetype kCapacity = 32767;
+
+    struct Change
+    {
+        qsizetype cutRenderedLength = 0; // monitor characters of the bytes that gave way
+        QByteArrayView added;            // valid until the next change of the buffer
+    };
+
+    Change append(QByteArrayView bytes);
+    void clear();
+
+    bool isEmpty() const { return size() == 0; }
+    qsizetype size() const { return m_data.size() - m_start; }
+    QByteArrayView bytes() const { return QByteArrayView(m_data).sliced(m_start); }
+
+    // Counts every change, so a view can tell whether it saw the one before the last.
+    quint64 generation() const { return m_generation; }
+    const Change &lastChange() const { return m_lastChange; }
+
+private:
+    QByteArray m_data;
+    qsizetype m_start = 0; // bytes before this have given way; compacted once they outweigh the rest
+    quint64 m_generation = 0;
+    Change m_lastChange;
+};

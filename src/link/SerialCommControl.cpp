@@ -1,0 +1,125 @@
+#include "SerialCommControl.h"
+
+#include "LineSettings.h"
+#include "PortNames.h"
+
+#include <QSerialPort>
+
+SerialCommControl::SerialCommControl(QObject *parent)
+    : CommControl(parent)
+    , m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, [this] { raise(kReceive); });
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { handleError(error); });
+}
+
+SerialCommControl::~SerialCommControl()
+{
+    // The port goes with the window; release the device before anything else is torn down.
+    m_port->close();
+}
+
+CommError SerialCommControl::setCommPort(int port)
+{
+    if (m_port->isOpen())
+        return tr("The port is open: close it before choosing another one.");
+    if (port < 1)
+        return tr("There is no port number %1.").arg(port);
+    m_commPort = port;
+    return std::nullopt;
+}
+
+CommError SerialCommControl::setSettings(const QString &settings)
+{
+    if (!LineSettings::parse(settings))
+        return tr("The line settings \"%1\" are not valid.").arg(settings);
+    m_settings = settings;
+    if (!m_port->isOpen())
+        return std::nullopt;
+    return applySettings();
+}
+
+CommError SerialCommControl::applySettings()
+{
+    const std::optional<LineSettings> s = LineSettings::parse(m_settings);
+    Q_ASSERT(s);
+    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity)
+        || !m_port->setDataBits(s->dataBits) || !m_port->setStopBits(s->stopBits)
+        || !m_port->setFlowControl(QSerialPort::NoFlowControl))
+        return m_port->errorString();
+    return std::nullopt;
+}
+
+bool SerialCommControl::portOpen() const
+{
+    return m_port->isOpen();
+}
+
+CommError SerialCommControl::setPortOpen(bool open)
+{
+    if (open == m_port->isOpen())
+        return std::nullopt;
+    if (!open) {
+        m_port->close();
+        return std::nullopt;
+    }
+    m_port->setPortName(portDeviceName(m_commPort));
+    if (!m_port->open(QIODevice::ReadWrite))
+        return m_port->errorString();
+    if (CommError e = applySettings()) {
+        m_port->close();
+        return e;
+    }
+    return std::nullopt;
+}
+
+CommError SerialCommControl::setOutput(const QByteArray &bytes)
+{
+    if (!m_port->isOpen())
+        return tr("%1 is not open.").arg(portDeviceName(m_commPort));
+    if (m_port->write(bytes) != bytes.size())
+        return m_port->errorString();
+    // QSerialPort would otherwise leave the bytes for the next turn of the event loop.
+    m_port->flush();
+    return std::nullopt;
+}
+
+QByteArray SerialCommControl::input()
+{
+    return m_port->readAll();
+}
+
+void SerialCommControl::raise(qint16 event)
+{
+    m_event = event;
+    emit onComm();
+}
+
+void SerialCommControl::handleError(int error)
+{
+    switch (QSerialPort::SerialPortError(error)) {
+    case QSerialPort::NoError:
+        return;
+    // Failures of an operation the panel asked for: that operation returns the message.
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+    case QSerialPort::NotOpenError:
+    case QSerialPort::UnsupportedOperationError:
+        return;
+    case QSerialPort::ResourceError:
+        // The device is gone (adapter pulled, far end closed). Left open, the port would spin
+        // on endless errors; closed, the next send reports it.
+        m_port->close();
+        raise(kDeviceLost);
+        return;
+    case QSerialPort::WriteError:
+    case QSerialPort::ReadError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnknownError:
+        raise(kError);
+        return;
+    }
+    Q_UNREACHABLE();
+}

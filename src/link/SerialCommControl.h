@@ -1,0 +1,37 @@
+#pragma once
+
+#include "CommControl.h"
+
+class QSerialPort;
+
+// The panel's serial port over QSerialPort. One place maps the port's errors to what the
+// panel sees: failed operations return the port's message, trouble on an open line raises
+// onComm with an event other than kReceive.
+class SerialCommControl final : public CommControl
+{
+    Q_OBJECT
+
+public:
+    explicit SerialCommControl(QObject *parent = nullptr);
+    ~SerialCommControl() override;
+
+    CommError setCommPort(int port) override;
+    int commPort() const override { return m_commPort; }
+    CommError setSettings(const QString &settings) override;
+    QString settings() const override { return m_settings; }
+    bool portOpen() const override;
+    CommError setPortOpen(bool open) override;
+    CommError setOutput(const QByteArray &bytes) override;
+    QByteArray input() override;
+    qint16 commEvent() const override { return m_event; }
+
+private:
+    CommError applySettings();
+    void handleError(int error);
+    void raise(qint16 event);
+
+    QSerialPort *m_port = nullptr;
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    qint16 m_event = 0;
+};

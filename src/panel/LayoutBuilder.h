@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Layout.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QPixmap>
+
+class QPainter;
+class QWidget;
+
+namespace layout {
+
+// Twips to pixels at the given dots per inch.
+constexpr int toPixels(int twips, int dpi)
+{
+    const long scaled = long(twips) * dpi;
+    return int((scaled + kTwipsPerInch / 2) / kTwipsPerInch);
+}
+static_assert(toPixels(15, 96) == 1 && toPixels(kFullDepth, 96) == 441 && toPixels(kClosedDepth, 96) == 321);
+
+// Creates every control of the table on window, named after its row. The lines are not
+// widgets: the window paints them with paintLines beneath its controls.
+void build(QWidget *window, int dpi);
+void paintLines(QPainter &painter, int dpi);
+
+QFont font(FontCode code);
+QPixmap logo();
+QIcon applicationIcon();
+
+} // namespace layout

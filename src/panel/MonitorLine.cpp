@@ -1,0 +1,111 @@
+#include "MonitorLine.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPainter>
+
+namespace {
+
+// Screen readers and the end-to-end tests read the line's text as its name, as for a label.
+class MonitorLineAccessible final : public QAccessibleWidget
+{
+public:
+    explicit MonitorLineAccessible(MonitorLine *line)
+        : QAccessibleWidget(line, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return static_cast<const MonitorLine *>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *monitorLineAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1StringView("MonitorLine") && object->isWidgetType())
+        return new MonitorLineAccessible(static_cast<MonitorLine *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+MonitorLine::MonitorLine(QWidget *parent)
+    : QFrame(parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(monitorLineAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    setAutoFillBackground(true);
+}
+
+QString MonitorLine::text() const
+{
+    return m_start == 0 ? m_text : m_text.sliced(m_start);
+}
+
+void MonitorLine::setText(const QString &text)
+{
+    m_text = text;
+    m_start = 0;
+    changed();
+}
+
+void MonitorLine::append(QStringView tail)
+{
+    if (tail.isEmpty())
+        return;
+    m_text.append(tail);
+    changed();
+}
+
+void MonitorLine::cut(qsizetype position, qsizetype count)
+{
+    const qsizetype length = m_text.size() - m_start;
+    position = std::clamp<qsizetype>(position, 0, length);
+    count = std::clamp<qsizetype>(count, 0, length - position);
+    if (count == 0)
+        return;
+    // Slide the kept head forward over the cut instead of moving the long tail back.
+    for (qsizetype i = position - 1; i >= 0; --i)
+        m_text[m_start + i + count] = m_text[m_start + i];
+    m_start += count;
+    if (m_start > m_text.size() - m_start) {
+        m_text.remove(0, m_start);
+        m_start = 0;
+    }
+    changed();
+}
+
+void MonitorLine::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void MonitorLine::changed()
+{
+    update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void MonitorLine::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect().adjusted(1, 0, -1, 0);
+    // Enough characters to fill the width even if all were the narrowest.
+    const int narrowest = std::max(1, fontMetrics().horizontalAdvance(u'i'));
+    const qsizetype fits = area.width() / narrowest + 2;
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(area, int(m_alignment) | Qt::TextSingleLine, textView().first(std::min(fits, textView().size())).toString());
+}

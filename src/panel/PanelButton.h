@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QPushButton>
+
+// A push button of the panel. It reports the press and the release of every mouse button,
+// not only the left one, for the hold-to-repeat buttons; and Enter clicks it as Space does,
+// which a push button outside a dialog would not do.
+class PanelButton final : public QPushButton
+{
+    Q_OBJECT
+
+public:
+    using QPushButton::QPushButton;
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};

@@ -1,0 +1,34 @@
+#include "PanelTimer.h"
+
+#include <QTimer>
+
+namespace {
+
+// QTimer already restarts on start() and on a new interval while running.
+class QtPanelTimer final : public PanelTimer
+{
+public:
+    explicit QtPanelTimer(QObject *parent)
+        : PanelTimer(parent)
+    {
+        // Coarse timers may be 5 % off; the hold cadence must keep to its grid.
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &PanelTimer::timeout);
+    }
+
+    void setInterval(std::chrono::milliseconds interval) override { m_timer.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return m_timer.intervalAsDuration(); }
+    void start() override { m_timer.start(); }
+    void stop() override { m_timer.stop(); }
+    bool isActive() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+PanelTimer *makeQtTimer(QObject *parent)
+{
+    return new QtPanelTimer(parent);
+}

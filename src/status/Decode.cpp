@@ -1,0 +1,98 @@
+#include "Decode.h"
+
+#include "commands/Vocabulary.h"
+
+#include <QStringBuilder>
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+struct Word
+{
+    std::string_view rendered; // the first positions of the rendering
+    std::string_view text;
+};
+
+constexpr auto kStatusWords = std::to_array<Word>({
+    {" 0 0", " Power ON"},
+    {" 8 0", " Stand by"},
+    {" 4 0", " Count down"},
+    {" 2 0", " Cooling down"},
+    {" 1 0", " Power abnormality"},
+    {" 8 8", " Temperature abnormality"},
+    {" 0 8", " Temperature abnormality"},
+    {" 2 4", " Power Management Cooling"},
+    {" 0 4", " Power Management"},
+    {" 2 8", " Temperature abnormality"},
+    {" 0 2", " Key input prohibition"},
+});
+
+constexpr auto kModeWords = std::to_array<Word>({
+    {" 1", " Computer"},
+    {" 3", " Video"},
+});
+
+constexpr auto kSettingWords = std::to_array<Word>({
+    {" 1 1", " Normally"},
+    {" 1 0", " Top/Bottom reversal"},
+    {" 0 1", " Left/Right reversal"},
+    {" 0 0", " Top/Bottom , Left/Right reversal"},
+});
+
+QLatin1StringView latin1(std::string_view s)
+{
+    return QLatin1StringView(s.data(), qsizetype(s.size()));
+}
+
+// Positions a to b (from 1) of t, cut short at its end; never fails.
+QStringView positions(QStringView t, qsizetype a, qsizetype b)
+{
+    if (t.size() < a)
+        return {};
+    return t.sliced(a - 1, std::min(b, t.size()) - a + 1);
+}
+
+template <std::size_t N>
+QString lookUp(const std::array<Word, N> &words, qsizetype width, QStringView t, const QString &current)
+{
+    const QStringView key = t.first(std::min(width, t.size()));
+    QString line = current;
+    for (const Word &w : words) // independent tests, as the codes are distinct
+        if (key == latin1(w.rendered))
+            line = latin1(w.text);
+    return line;
+}
+
+const vocabulary::Query *queryAnswered(QByteArrayView sent)
+{
+    for (const vocabulary::Query &q : vocabulary::kQueries)
+        if (sent == vocabulary::framed(q.text))
+            return &q;
+    return nullptr;
+}
+
+} // namespace
+
+QString decodeStatus(QByteArrayView sent, QStringView t, const QString &statusLine)
+{
+    const vocabulary::Query *query = queryAnswered(sent);
+    if (!query)
+        return statusLine;
+
+    switch (query->reading) {
+    case vocabulary::Reading::Status:
+        return lookUp(kStatusWords, 4, t, statusLine);
+    case vocabulary::Reading::Mode:
+        return lookUp(kModeWords, 2, t, statusLine);
+    case vocabulary::Reading::Temperatures:
+        return QStringLiteral("  S1=") % positions(t, 1, 10) % QLatin1StringView(" C ,  S2=") % positions(t, 15, 22)
+            % QLatin1StringView(" C ,  S3=") % positions(t, 26, 34) % QLatin1StringView(" C");
+    case vocabulary::Reading::Setting:
+        return lookUp(kSettingWords, 4, t, statusLine);
+    case vocabulary::Reading::LampTime:
+        return positions(t, 1, 8) % QLatin1StringView(" Hour");
+    }
+    Q_UNREACHABLE();
+}
