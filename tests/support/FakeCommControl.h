@@ -1,0 +1,50 @@
+#pragma once
+
+#include "link/CommControl.h"
+
+#include <QByteArrayList>
+
+// A serial control for tests: it records every write, delivers chosen chunks as received
+// data, and fails opening or writing with a given message when told to.
+class FakeCommControl final : public CommControl
+{
+    Q_OBJECT
+
+public:
+    using CommControl::CommControl;
+
+    CommError setCommPort(int port) override;
+    int commPort() const override { return m_port; }
+    CommError setSettings(const QString &settings) override;
+    QString settings() const override { return m_settings; }
+    bool portOpen() const override { return m_open; }
+    CommError setPortOpen(bool open) override;
+    CommError setOutput(const QByteArray &bytes) override;
+    QByteArray input() override;
+    qint16 commEvent() const override { return m_event; }
+
+    // Makes the port's data arrive as a receive event, as the real port would.
+    void receive(const QByteArray &bytes);
+    // Raises an event of another kind.
+    void raiseEvent(qint16 event);
+    // The device vanishes: the port closes itself, as the real control does.
+    void loseDevice();
+
+    // Opening port n fails with this message; an empty message lets it open again.
+    void failOpening(int port, const QString &message) { m_openFailure[port] = message; }
+    void failWriting(const QString &message) { m_writeFailure = message; }
+
+    QByteArrayList writes;           // one entry a write, in order
+    QByteArray written() const { return writes.join(); }
+    int opens = 0;                   // successful openings
+    QList<QString> settingsHistory;  // every settings text handed over, open or not
+
+private:
+    int m_port = 1;
+    QString m_settings;
+    bool m_open = false;
+    qint16 m_event = 0;
+    QByteArray m_waiting;
+    QString m_openFailure[3];
+    QString m_writeFailure;
+};

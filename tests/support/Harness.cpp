@@ -1,0 +1,46 @@
+#include "Harness.h"
+
+#include <QTest>
+
+Harness::~Harness()
+{
+    form.reset();
+}
+
+Form1 &Harness::start()
+{
+    Form1::Services services;
+    services.comm.reset(comm);
+    services.makeTimer = clock.factory();
+    services.warn = [this](QWidget *, const QString &, const QString &text) { warnings.append(text); };
+    form = std::make_unique<Form1>(std::move(services));
+    return *form;
+}
+
+std::unique_ptr<Harness> Harness::started()
+{
+    auto h = std::make_unique<Harness>();
+    h->start();
+    h->comm->writes.clear();
+    return h;
+}
+
+void Harness::click(const char *name) const
+{
+    QTest::mouseClick(button(name), Qt::LeftButton);
+}
+
+void Harness::press(const char *name, Qt::MouseButton mouseButton) const
+{
+    QTest::mousePress(button(name), mouseButton);
+}
+
+void Harness::release(const char *name, Qt::MouseButton mouseButton) const
+{
+    QTest::mouseRelease(button(name), mouseButton);
+}
+
+QByteArrayList Harness::takeWrites()
+{
+    return std::exchange(comm->writes, {});
+}
