@@ -109,13 +109,14 @@ void SerialCommControl::handleError(int error)
     case QSerialPort::UnsupportedOperationError:
         return;
     case QSerialPort::ResourceError:
-        // The device is gone (adapter pulled, far end closed). Left open, the port would spin
-        // on endless errors; closed, the next send reports it.
+    case QSerialPort::ReadError:
+        // The device is gone (adapter pulled, far end of a pseudo-terminal closed; Qt 6.4
+        // reports the latter as a read error). Left open, the port would spin on endless
+        // errors; closed, the next send reports it.
         m_port->close();
         raise(kDeviceLost);
         return;
     case QSerialPort::WriteError:
-    case QSerialPort::ReadError:
     case QSerialPort::TimeoutError:
     case QSerialPort::UnknownError:
         raise(kError);
