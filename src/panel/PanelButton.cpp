@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 void PanelButton::mousePressEvent(QMouseEvent *event)
 {
@@ -37,4 +39,22 @@ void PanelButton::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+void PanelButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+
+    QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    if (isDown())
+        area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                       style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+    const bool fits = fontMetrics().horizontalAdvance(caption) <= area.width();
+    painter.drawItemText(area, Qt::AlignCenter | (fits ? 0 : Qt::TextWordWrap), palette(), isEnabled(), caption,
+                         QPalette::ButtonText);
 }

@@ -3,8 +3,9 @@
 #include <QPushButton>
 
 // A push button of the panel. It reports the press and the release of every mouse button,
-// not only the left one, for the hold-to-repeat buttons; and Enter clicks it as Space does,
-// which a push button outside a dialog would not do.
+// not only the left one, for the hold-to-repeat buttons; Enter clicks it as Space does,
+// which a push button outside a dialog would not do; and a caption too wide for the face
+// wraps at its spaces, as on the buttons two lines deep.
 class PanelButton final : public QPushButton
 {
     Q_OBJECT
@@ -20,4 +21,5 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
