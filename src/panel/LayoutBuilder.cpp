@@ -3,6 +3,7 @@
 #include "MonitorLine.h"
 #include "PanelButton.h"
 
+#include <QButtonGroup>
 #include <QFrame>
 #include <QHash>
 #include <QLabel>
@@ -110,6 +111,7 @@ void build(QWidget *window, int dpi)
 {
     const auto px = [dpi](int twips) { return toPixels(twips, dpi); };
     QHash<std::string_view, QWidget *> made;
+    QHash<std::string_view, QButtonGroup *> groups;
     std::vector<std::pair<int, QWidget *>> tabOrder;
 
     for (const Control &c : kControls) {
@@ -124,6 +126,14 @@ void build(QWidget *window, int dpi)
         dress(w, c);
         if (c.hiddenAtStart)
             w->hide();
+        if (c.kind == Kind::Option) {
+            // Qt's own exclusivity takes in the options of nested frames as well, which would
+            // make the speeds one group with the ports; a group per frame keeps them apart.
+            QButtonGroup *&group = groups[c.container];
+            if (!group)
+                group = new QButtonGroup(parent);
+            group->addButton(static_cast<QRadioButton *>(w));
+        }
         if (c.kind == Kind::Button || c.kind == Kind::Option)
             tabOrder.emplace_back(c.tab, w);
         else
