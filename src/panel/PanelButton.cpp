@@ -34,7 +34,7 @@ void PanelButton::mouseReleaseEvent(QMouseEvent *event)
 void PanelButton::keyPressEvent(QKeyEvent *event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()
-        && event->modifiers() == Qt::NoModifier) {
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         click();
         return;
     }
