@@ -196,7 +196,10 @@ QIcon applicationIcon()
         p.setBrush(beam);
         p.drawPolygon(QPolygonF({QPointF(18, 16), QPointF(30, 8), QPointF(30, 28), QPointF(18, 20)}));
         p.end();
-        return QPixmap::fromImage(twoColours ? image.convertToFormat(QImage::Format_Mono) : image);
+        // Few enough colours that the indexed forms keep the drawing whole.
+        const Qt::ImageConversionFlags exact = Qt::ThresholdDither | Qt::AvoidDither;
+        return QPixmap::fromImage(twoColours ? image.convertToFormat(QImage::Format_Mono, exact)
+                                             : image.convertToFormat(QImage::Format_Indexed8, exact));
     };
     QIcon icon;
     icon.addPixmap(draw(32, true));
