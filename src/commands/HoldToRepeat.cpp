@@ -14,12 +14,8 @@ void Form1::holdPress(const vocabulary::Command &command)
     switch (command.press) {
     case PressForm::Standard:
         m_state.RepeatCode = command.repeatCode;
-        m_state.OutgoingCommand = vocabulary::framed(command.text);
-        if (const CommError error = Hyouji(m_state.OutgoingCommand, SendMode)) {
-            holdRelease(command);
-            report(error);
+        if (!sendHeld(command))
             return;
-        }
         m_timer1->setInterval(*command.repeatInterval);
         // Both are running from the send: a new interval restarts their count.
         m_timer2->setInterval(vocabulary::kHoldTiming.replyTimeout);
@@ -32,12 +28,8 @@ void Form1::holdPress(const vocabulary::Command &command)
             m_timer4->setInterval(timing->monitorClear);
         }
         m_state.RepeatCode = command.repeatCode;
-        m_state.OutgoingCommand = vocabulary::framed(command.text);
-        if (const CommError error = Hyouji(m_state.OutgoingCommand, SendMode)) {
-            holdRelease(command);
-            report(error);
+        if (!sendHeld(command))
             return;
-        }
         m_timer1->start();
         return;
     }
@@ -46,15 +38,21 @@ void Form1::holdPress(const vocabulary::Command &command)
 
 void Form1::Timer1_Timer()
 {
-    const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode);
-    if (!command)
-        return;
-    m_state.OutgoingCommand = vocabulary::framed(command->text);
-    if (const CommError error = Hyouji(m_state.OutgoingCommand, SendMode)) {
-        // End the hold before the box: a box per tick would stack up behind one another.
-        holdRelease(*command);
-        report(error);
-    }
+    if (const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode))
+        sendHeld(*command);
+}
+
+bool Form1::sendHeld(const vocabulary::Command &command)
+{
+    m_state.OutgoingCommand = vocabulary::framed(command.text);
+    const CommError error = Hyouji(m_state.OutgoingCommand, SendMode);
+    if (!error)
+        return true;
+    // End the hold before the box: with Timer1 still running, a box would follow at every
+    // tick, stacked behind one another while the button is no longer held.
+    holdRelease(command);
+    report(error);
+    return false;
 }
 
 void Form1::holdRelease(const vocabulary::Command &command)

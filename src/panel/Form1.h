@@ -107,7 +107,7 @@ private:
     void holdPress(const vocabulary::Command &command);
     void holdRelease(const vocabulary::Command &command);
     void Timer1_Timer();
-    void sendHeld(const vocabulary::Command &command);
+    bool sendHeld(const vocabulary::Command &command);
 
     // The status queries.
     void queryClick(const vocabulary::Query &query);
