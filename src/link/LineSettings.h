@@ -5,6 +5,10 @@
 
 #include <optional>
 
+// The two line settings the panel uses: the speed at start-up, and the slower choice.
+inline constexpr QLatin1StringView kSettings19200{"19200,N,8,1"};
+inline constexpr QLatin1StringView kSettings9600{"9600,N,8,1"};
+
 // A settings text such as "9600,N,8,1" taken apart for the serial port.
 struct LineSettings
 {

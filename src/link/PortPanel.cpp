@@ -2,6 +2,8 @@
 // it, and Timer3 hides it when nothing is chosen.
 #include "panel/Form1.h"
 
+#include "LineSettings.h"
+
 #include <QFrame>
 
 void Form1::Command33_Click()
@@ -29,12 +31,12 @@ void Form1::Option2_Click()
 
 void Form1::Option3_Click()
 {
-    chooseSpeed(QStringLiteral("19200,N,8,1"));
+    chooseSpeed(kSettings19200);
 }
 
 void Form1::Option4_Click()
 {
-    chooseSpeed(QStringLiteral("9600,N,8,1"));
+    chooseSpeed(kSettings9600);
 }
 
 void Form1::choosePort(int port, int fallback)

@@ -5,6 +5,7 @@
 #include "MonitorLine.h"
 #include "PanelButton.h"
 #include "commands/Vocabulary.h"
+#include "link/LineSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -129,7 +130,7 @@ void Form1::report(const CommError &error)
 
 void Form1::Form_Load()
 {
-    m_state.LineSettings = QStringLiteral("19200,N,8,1");
+    m_state.LineSettings = kSettings19200;
 
     // Centred for the whole design height, then shortened: the top edge stays where it was.
     const QRect screen = this->screen()->geometry();
