@@ -80,8 +80,9 @@ void dress(QWidget *w, const Control &c)
 {
     QPalette palette = w->palette();
     if (c.back) {
-        // Buttons take their face from Button, the rest their ground from Window.
-        palette.setColor(c.kind == Kind::Button ? QPalette::Button : QPalette::Window, colour(*c.back));
+        // Each widget fills from its own role: push and option buttons from Button (a push
+        // button's face, an option's ground), the rest from Window.
+        palette.setColor(w->backgroundRole(), colour(*c.back));
         w->setAutoFillBackground(c.kind != Kind::Button);
     }
     if (c.text) {
