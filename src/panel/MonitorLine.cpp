@@ -91,7 +91,12 @@ void MonitorLine::setAlignment(Qt::Alignment alignment)
 
 void MonitorLine::changed()
 {
-    update();
+    // Bytes can come in one at a time at line speed; while the monitor area is closed the line
+    // lies outside the window, and a repaint per byte would buy nothing. Opening the area
+    // paints it afresh.
+    const QWidget *top = window();
+    if (QRect(mapTo(top, QPoint(0, 0)), size()).intersects(top->rect()))
+        update();
     if (QAccessible::isActive()) {
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
