@@ -141,9 +141,8 @@ class Panel:
     """The panel process, its window on the X server and its controls over AT-SPI."""
 
     def __init__(self, workdir, com1, wait_for_window=True, name="panel"):
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    TOLVEK_COM1=str(com1), TOLVEK_COM2=str(workdir / "no-com2"))
-        env.pop("QT_QPA_PLATFORM", None)
         self.stderr = open(workdir / f"{name}.stderr", "w")
         self.proc = spawn([PANEL], env=env, stdout=self.stderr, stderr=self.stderr)
         self.window = None
@@ -356,6 +355,9 @@ def main():
     missing = [tool for tool in ("Xvfb", "xdotool", "dbus-run-session") if not shutil.which(tool)]
     if not missing and not os.environ.get("TOLVEK_E2E_BUS"):
         os.environ["TOLVEK_E2E_BUS"] = "1"
+        # Nothing of the private session may reach a desktop the tests were started from.
+        for name in ("DISPLAY", "WAYLAND_DISPLAY"):
+            os.environ.pop(name, None)
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
     for module in ("pyatspi", "Xlib"):
         try:
