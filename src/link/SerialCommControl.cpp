@@ -77,7 +77,8 @@ CommError SerialCommControl::setPortOpen(bool open)
 CommError SerialCommControl::setOutput(const QByteArray &bytes)
 {
     if (!m_port->isOpen())
-        return tr("%1 is not open.").arg(portDeviceName(m_commPort));
+        // Not the device of commPort(): after a failed change that names the fallback port.
+        return tr("The serial port is not open.");
     if (m_port->write(bytes) != bytes.size())
         return m_port->errorString();
     // QSerialPort would otherwise leave the bytes for the next turn of the event loop.
