@@ -1,4 +1,3 @@
-#include "link/ReceivedBytes.h"
 #include "link/Rendering.h"
 
 #include <QTest>
@@ -12,9 +11,6 @@ private Q_SLOTS:
     void everyByte();
     void texts_data();
     void texts();
-    void boundKeepsTheNewest_data();
-    void boundKeepsTheNewest();
-    void changesRebuildTheRendering();
 };
 
 void TestRendering::everyByte_data()
@@ -64,51 +60,6 @@ void TestRendering::texts()
     QFETCH(QByteArray, text);
     QFETCH(QString, rendered);
     QCOMPARE(tolvek::render(text), rendered);
-}
-
-void TestRendering::boundKeepsTheNewest_data()
-{
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<int>("total");
-    QTest::newRow("byte at a time, just over") << 1 << int(ReceivedBytes::kCapacity) + 1;
-    QTest::newRow("byte at a time, three times over") << 1 << int(ReceivedBytes::kCapacity) * 3 + 17;
-    QTest::newRow("odd chunks") << 997 << 100000;
-    QTest::newRow("one chunk larger than the bound") << 70000 << 70000;
-}
-
-void TestRendering::boundKeepsTheNewest()
-{
-    QFETCH(int, chunk);
-    QFETCH(int, total);
-    QByteArray stream(total, Qt::Uninitialized);
-    for (int i = 0; i < total; ++i)
-        stream[i] = char(i * 7 % 256);
-
-    ReceivedBytes buffer;
-    for (int at = 0; at < total; at += chunk)
-        buffer.append(QByteArrayView(stream).sliced(at, std::min(chunk, total - at)));
-
-    QCOMPARE(buffer.size(), ReceivedBytes::kCapacity);
-    QVERIFY(buffer.bytes() == QByteArrayView(stream).last(ReceivedBytes::kCapacity));
-}
-
-void TestRendering::changesRebuildTheRendering()
-{
-    // Applying each change's cut and addition to the last rendering must give the rendering
-    // of the whole buffer, also when the bytes that give way render at different widths.
-    const QByteArray pattern("\x06\r\nA\x80" "00\r", 8);
-    ReceivedBytes buffer;
-    QString view = tolvek::render({});
-    for (int round = 0; round < 9000; ++round) {
-        const QByteArray chunk = pattern.left(1 + round % pattern.size());
-        const ReceivedBytes::Change change = buffer.append(chunk);
-        view.remove(1, change.cutRenderedLength);
-        tolvek::appendRendering(view, change.added);
-        if (round % 1000 == 999)
-            QCOMPARE(view, tolvek::render(buffer.bytes()));
-    }
-    QCOMPARE(buffer.size(), ReceivedBytes::kCapacity);
-    QCOMPARE(view, tolvek::render(buffer.bytes()));
 }
 
 QTEST_GUILESS_MAIN(TestRendering)
