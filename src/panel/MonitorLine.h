@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBasicTimer>
 #include <QFrame>
 #include <QString>
 
@@ -25,10 +26,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     void changed();
 
+    static constexpr std::chrono::milliseconds kFrame{16};
+
+    QBasicTimer m_repaint;
     QString m_text;
     qsizetype m_start = 0; // characters before this are cut; compacted once they outweigh the rest
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
