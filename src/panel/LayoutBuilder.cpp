@@ -158,24 +158,9 @@ void paintLines(QPainter &painter, int dpi)
 
 QPixmap logo()
 {
-    // Our own mark: the name on a gradient bar, 80 by 26 in full colour.
-    QImage image(80, 26, QImage::Format_RGB888);
-    QPainter p(&image);
-    QLinearGradient ground(0, 0, 80, 26);
-    ground.setColorAt(0, QColor(16, 40, 112));
-    ground.setColorAt(1, QColor(40, 120, 200));
-    p.fillRect(image.rect(), ground);
-    p.setPen(QPen(QColor(255, 200, 64), 2));
-    p.drawLine(4, 21, 76, 21);
-    QFont f = p.font();
-    f.setFamilies({QStringLiteral("DejaVu Sans"), qs(kProportionalFallback)});
-    f.setPixelSize(14);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, 80, 20), Qt::AlignCenter, QStringLiteral("TOLVEK"));
-    p.end();
-    return QPixmap::fromImage(image);
+    // Our own mark, 80 by 26 in 24-bit colour. A picture rather than lettering drawn at start-up,
+    // which would load the font list before the window can first show.
+    return QPixmap(QStringLiteral(":/tolvek/logo.png"));
 }
 
 QIcon applicationIcon()
