@@ -19,13 +19,11 @@ void PanelButton::mousePressEvent(QMouseEvent *event)
 
 void PanelButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton)
         QPushButton::mouseReleaseEvent(event);
-    } else {
-        if (!(event->buttons() & Qt::LeftButton))
-            setDown(false);
+    else
         event->accept();
-    }
+    // Down for as long as any mouse button still holds it.
     if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
         setDown(false);
     emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
