@@ -44,16 +44,13 @@ public:
     ~Form1() override;
 
     const PanelState &state() const { return m_state; }
-    const CommControl &comm() const { return *m_comm; }
 
-    // Marker tags for the two modes of Hyouji, SendMode (1) and ReceiveMode (2).
+    // The two modes of Hyouji, SendMode and ReceiveMode, as types: each has its own text.
     struct SendModeTag
     {
-        static constexpr quint8 value = 1;
     };
     struct ReceiveModeTag
     {
-        static constexpr quint8 value = 2;
     };
     static constexpr SendModeTag SendMode{};
     static constexpr ReceiveModeTag ReceiveMode{};
