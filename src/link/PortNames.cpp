@@ -7,7 +7,7 @@ QString portDeviceName(int port)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    const QString chosen = qEnvironmentVariable(qPrintable(QStringLiteral("TOLVEK_COM%1").arg(port)));
+    QString chosen = qEnvironmentVariable(qPrintable(QStringLiteral("TOLVEK_COM%1").arg(port)));
     if (!chosen.isEmpty())
         return chosen;
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
