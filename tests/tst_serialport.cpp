@@ -121,7 +121,7 @@ void TestSerialPort::receivedBytesRaiseOnComm()
     QSignalSpy spy(&comm, &CommControl::onComm);
     QCOMPARE(::write(m_pty->far, "\x06", 1), ssize_t(1));
     QVERIFY(spy.wait(5000));
-    QCOMPARE(comm.commEvent(), CommControl::kReceive);
+    QCOMPARE(comm.commEvent(), CommEvent::Receive);
     QCOMPARE(comm.input(), QByteArray("\x06"));
     QCOMPARE(comm.input(), QByteArray());
 }
@@ -164,7 +164,7 @@ void TestSerialPort::vanishedDeviceClosesThePort()
     m_pty->closeFar();
     QTRY_VERIFY_WITH_TIMEOUT(!comm.portOpen(), 5000);
     QVERIFY(!spy.isEmpty());
-    QCOMPARE(comm.commEvent(), CommControl::kDeviceLost);
+    QCOMPARE(comm.commEvent(), CommEvent::DeviceLost);
     QVERIFY(comm.setOutput("C00\r"));
 }
 

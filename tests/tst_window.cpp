@@ -1,6 +1,8 @@
 // The window: start-up, port choices and END, what each view shows, focus and tab order,
 // Ctrl+J, and the port panel's auto-hide and fallbacks, in virtual time on a fake port.
 #include "Harness.h"
+#include "link/Rendering.h"
+#include "link/Transfer.h"
 #include "panel/Layout.h"
 #include "panel/LayoutBuilder.h"
 
@@ -298,6 +300,103 @@ private Q_SLOTS:
         choose(*h, "Option1");
         QCOMPARE(portState(*h), "COM1 open 19200,N,8,1, opened 3: Option1 Option3");
         QCOMPARE(h->warnings.size(), int(failed));
+    }
+
+    // Each button reaches the core the way its kind is used: one-shots by the platform's click,
+    // holds by any mouse button's press and release, wherever the pointer went meanwhile.
+    void buttonsAreWired_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArrayList>("sent");
+        const QByteArrayList on{"C00\r"}, twice{"C00\r", "C00\r"}, none;
+        QTest::newRow("one-shot left click") << QByteArray("Command17") << "left" << on;
+        QTest::newRow("one-shot two quick clicks") << QByteArray("Command17") << "double" << twice;
+        QTest::newRow("one-shot Space") << QByteArray("Command17") << "space" << on;
+        QTest::newRow("one-shot keypad Enter") << QByteArray("Command17") << "keypad enter" << on;
+        QTest::newRow("one-shot right click") << QByteArray("Command17") << "right" << none;
+        QTest::newRow("query left click") << QByteArray("Command44") << "left" << QByteArrayList{"CR0\r"};
+        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << none;
+        const QByteArrayList vol(4, "C09\r");
+        QTest::newRow("hold left, 800 ms") << QByteArray("Command1") << "left" << vol;
+        QTest::newRow("hold middle, 800 ms") << QByteArray("Command1") << "middle" << vol;
+        QTest::newRow("hold dragged off, 800 ms") << QByteArray("Command1") << "drag" << vol;
+    }
+
+    void buttonsAreWired()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(QString, how);
+        QFETCH(QByteArrayList, sent);
+        auto h = shown();
+        PanelButton *b = h->button(button);
+        if (how == u"space" || how == u"keypad enter") {
+            b->setFocus();
+            QTest::keyClick(b, how == u"space" ? Qt::Key_Space : Qt::Key_Enter,
+                            how == u"space" ? Qt::NoModifier : Qt::KeypadModifier);
+        } else if (isHold(button)) {
+            const auto mouse = how == u"middle" ? Qt::MiddleButton : Qt::LeftButton;
+            QTest::mousePress(b, mouse);
+            QPoint at = b->rect().center();
+            if (how == u"drag")
+                QTest::mouseMove(b, at = QPoint(-40, b->height() * 3));
+            h->advance(800);
+            QTest::mouseRelease(b, mouse, {}, at); // it reaches the pressed button wherever the pointer is
+        } else {
+            const auto mouse = how == u"right" ? Qt::RightButton : Qt::LeftButton;
+            QTest::mouseClick(b, mouse);
+            if (how == u"double") {
+                QTest::mouseDClick(b, mouse);
+                QTest::mouseRelease(b, mouse);
+            }
+        }
+        QCOMPARE(h->takeWrites(), sent);
+        h->advance(2000); // nothing is left running that sends
+        QCOMPARE(h->takeWrites(), QByteArrayList());
+    }
+
+    // The monitor lines show what the core says; RXD follows a buffer that never stops filling.
+    void monitorLines()
+    {
+        auto h = Harness::started();
+        h->click("Command44");
+        QCOMPARE(h->txd(), QStringLiteral(" C R 0 CR "));
+        h->comm->receive("00\r");
+        QCOMPARE(h->status(), QStringLiteral(" Power ON"));
+        h->advance(1000);
+        QCOMPARE(h->status(), QString());
+        QByteArray stream;
+        for (int i = 0; i < 3 * ReceivedBytes::kCapacity; ++i)
+            stream.append(char((i * 13) % 256));
+        qsizetype at = 0;
+        for (int round = 1; at < stream.size(); ++round) {
+            const qsizetype n = std::min<qsizetype>(1 + (round * 37) % 600, stream.size() - at);
+            h->comm->receive(stream.sliced(at, n));
+            at += n;
+            if (round % 50 == 0) {
+                QCOMPARE(h->rxd(), tolvek::render(h->form->transfer().state().ReceiveBuffer.bytes()));
+                h->advance(1000); // the clear blanks RXD; the buffer stays, nothing was sent
+            }
+        }
+        QCOMPARE(h->rxd(), tolvek::render(QByteArrayView(stream).last(ReceivedBytes::kCapacity)));
+    }
+
+    // Every failure the core reports reaches the warning box, once.
+    void failuresAreShown()
+    {
+        auto h = Harness::started();
+        h->comm->failWriting(QStringLiteral("Input/output error"));
+        h->click("Command17");
+        h->press("Command1");
+        h->advance(1000);
+        h->release("Command1");
+        QCOMPARE(h->warnings.size(), 2);
+        h->comm->failWriting(QString());
+        h->press("Command1");
+        h->comm->failWriting(QStringLiteral("Input/output error"));
+        h->advance(1000); // the first resend fails and ends the hold
+        h->release("Command1");
+        QCOMPARE(h->warnings, QStringList(3, QStringLiteral("Input/output error")));
     }
 };
 

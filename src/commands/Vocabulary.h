@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QByteArray>
+#include "link/Transfer.h"
+
+#include <QtGlobal>
 
 #include <array>
 #include <chrono>
@@ -101,11 +103,6 @@ inline constexpr auto kQueries = std::to_array<Query>({
 });
 
 // Timer2 (reply time-out) and Timer4 (monitor clear) outside and during holds.
-struct MonitorTiming
-{
-    milliseconds replyTimeout;
-    milliseconds monitorClear;
-};
 inline constexpr MonitorTiming kNormalTiming{milliseconds{500}, milliseconds{1000}};
 inline constexpr MonitorTiming kHoldTiming{milliseconds{200}, milliseconds{245}};
 
@@ -122,20 +119,11 @@ constexpr std::optional<MonitorTiming> arrowTiming(quint8 arrowMode)
     }
 }
 
+inline constexpr milliseconds kRepeatAtStart{200}; // Timer1 before anything sets it
 inline constexpr quint8 kArrowModeAfterMenu = 1;
 inline constexpr quint8 kArrowModeAfterZoom = 3;
 inline constexpr milliseconds kRepeatAfterMenu{200};
 inline constexpr milliseconds kRepeatAfterZoom{5};
-
-inline constexpr char kCarriageReturn = '\r';
-
-// The text as it goes on the line: the command and one carriage return.
-inline QByteArray framed(std::string_view text)
-{
-    QByteArray bytes(text.data(), qsizetype(text.size()));
-    bytes.append(kCarriageReturn);
-    return bytes;
-}
 
 constexpr const Command *commandForRepeatCode(quint8 code)
 {

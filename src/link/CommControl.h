@@ -9,6 +9,10 @@
 // The serial service's own message for a failed operation; empty when it succeeded.
 using CommError = std::optional<QString>;
 
+// What raised onComm. Only Receive matters to the panel; the rest are told apart so that
+// nothing that happens on the line is mistaken for received data.
+enum class CommEvent : qint16 { None = 0, Receive = 2, Error = 1001, DeviceLost = 1002 };
+
 // The serial port as the panel uses it: a port number, line settings, open and close, write,
 // read, and one notification for everything that happens on the line. It knows nothing of
 // commands or replies.
@@ -17,12 +21,6 @@ class CommControl : public QObject
     Q_OBJECT
 
 public:
-    // Values of commEvent(). Only kReceive matters to the panel; the rest are told apart
-    // so that nothing that happens on the line is mistaken for received data.
-    static constexpr qint16 kReceive = 2;
-    static constexpr qint16 kError = 1001;
-    static constexpr qint16 kDeviceLost = 1002;
-
     using QObject::QObject;
 
     // Selects the port (1 or 2) that the next opening uses; refused while the port is open.
@@ -42,9 +40,11 @@ public:
     // Everything received and waiting; taking it empties the wait.
     virtual QByteArray input() = 0;
 
-    virtual qint16 commEvent() const = 0;
+    virtual CommEvent commEvent() const = 0;
 
 Q_SIGNALS:
-    // Raised on the UI thread with commEvent() kReceive as soon as one byte waits.
+    // Raised on the UI thread whenever something happens on the line: with commEvent() Receive
+    // as soon as one byte waits, Error for trouble on an open line, DeviceLost when the device
+    // went away and the port closed itself.
     void onComm();
 };

@@ -31,7 +31,6 @@ ReceivedBytes::Change ReceivedBytes::append(QByteArrayView bytes)
     }
     m_data.append(bytes);
 
-    ++m_generation;
     m_lastChange = {cut, this->bytes().last(bytes.size())};
     return m_lastChange;
 }
@@ -40,6 +39,5 @@ void ReceivedBytes::clear()
 {
     m_data.clear();
     m_start = 0;
-    ++m_generation;
     m_lastChange = {};
 }

@@ -25,13 +25,10 @@ public:
     qsizetype size() const { return m_data.size() - m_start; }
     QByteArrayView bytes() const { return QByteArrayView(m_data).sliced(m_start); }
 
-    // Counts every change, so a view can tell whether it saw the one before the last.
-    quint64 generation() const { return m_generation; }
     const Change &lastChange() const { return m_lastChange; }
 
 private:
     QByteArray m_data;
     qsizetype m_start = 0; // bytes before this have given way; compacted once they outweigh the rest
-    quint64 m_generation = 0;
     Change m_lastChange;
 };

@@ -1,6 +1,6 @@
 #include "SerialCommControl.h"
 
-#include "LineSettings.h"
+#include "LineFormat.h"
 #include "PortNames.h"
 
 #include <QSerialPort>
@@ -9,7 +9,7 @@ SerialCommControl::SerialCommControl(QObject *parent)
     : CommControl(parent)
     , m_port(new QSerialPort(this))
 {
-    connect(m_port, &QSerialPort::readyRead, this, [this] { raise(kReceive); });
+    connect(m_port, &QSerialPort::readyRead, this, [this] { raise(CommEvent::Receive); });
     connect(m_port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { handleError(error); });
 }
@@ -32,7 +32,7 @@ CommError SerialCommControl::setCommPort(int port)
 
 CommError SerialCommControl::setSettings(const QString &settings)
 {
-    if (!LineSettings::parse(settings))
+    if (!LineFormat::parse(settings))
         return tr("The line settings \"%1\" are not valid.").arg(settings);
     m_settings = settings;
     if (!m_port->isOpen())
@@ -42,7 +42,7 @@ CommError SerialCommControl::setSettings(const QString &settings)
 
 CommError SerialCommControl::applySettings()
 {
-    const std::optional<LineSettings> s = LineSettings::parse(m_settings);
+    const std::optional<LineFormat> s = LineFormat::parse(m_settings);
     Q_ASSERT(s);
     if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity)
         || !m_port->setDataBits(s->dataBits) || !m_port->setStopBits(s->stopBits)
@@ -91,7 +91,7 @@ QByteArray SerialCommControl::input()
     return m_port->readAll();
 }
 
-void SerialCommControl::raise(qint16 event)
+void SerialCommControl::raise(CommEvent event)
 {
     m_event = event;
     emit onComm();
@@ -115,12 +115,12 @@ void SerialCommControl::handleError(int error)
         // reports the latter as a read error). Left open, the port would spin on endless
         // errors; closed, the next send reports it.
         m_port->close();
-        raise(kDeviceLost);
+        raise(CommEvent::DeviceLost);
         return;
     case QSerialPort::WriteError:
     case QSerialPort::TimeoutError:
     case QSerialPort::UnknownError:
-        raise(kError);
+        raise(CommEvent::Error);
         return;
     }
     Q_UNREACHABLE();

@@ -6,7 +6,7 @@ class QSerialPort;
 
 // The panel's serial port over QSerialPort. One place maps the port's errors to what the
 // panel sees: failed operations return the port's message, trouble on an open line raises
-// onComm with an event other than kReceive.
+// onComm with an event other than Receive.
 class SerialCommControl final : public CommControl
 {
     Q_OBJECT
@@ -23,15 +23,15 @@ public:
     CommError setPortOpen(bool open) override;
     CommError setOutput(const QByteArray &bytes) override;
     QByteArray input() override;
-    qint16 commEvent() const override { return m_event; }
+    CommEvent commEvent() const override { return m_event; }
 
 private:
     CommError applySettings();
     void handleError(int error);
-    void raise(qint16 event);
+    void raise(CommEvent event);
 
     QSerialPort *m_port = nullptr;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
-    qint16 m_event = 0;
+    CommEvent m_event = CommEvent::None;
 };

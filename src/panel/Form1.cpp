@@ -4,8 +4,10 @@
 #include "LayoutBuilder.h"
 #include "MonitorLine.h"
 #include "PanelButton.h"
-#include "commands/Vocabulary.h"
-#include "link/LineSettings.h"
+#include "commands/Repeater.h"
+#include "link/Text.h"
+#include "link/Transfer.h"
+#include "status/StatusReader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,21 +17,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-namespace {
-
-QString title()
-{
-    return QString::fromUtf8(layout::kTitle.data(), qsizetype(layout::kTitle.size()));
-}
-
-const char *nameOf(std::string_view name)
-{
-    // Every name in the tables is a literal, so its view ends at a terminating zero.
-    return name.data();
-}
-
-} // namespace
-
 void showWarningBox(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
@@ -38,11 +25,14 @@ void showWarningBox(QWidget *parent, const QString &title, const QString &text)
 
 Form1::Form1(Services services, QWidget *parent)
     : QWidget(parent)
-    , m_comm(std::move(services.comm))
+    , m_transfer(new Transfer(std::move(services.comm), services.makeTimer, vocabulary::kNormalTiming, this))
+    , m_repeater(new Repeater(*m_transfer, services.makeTimer, this))
+    , m_status(new StatusReader(*m_transfer, this))
+    , m_ports(m_transfer->comm())
     , m_warn(std::move(services.warn))
+    , m_timer3(services.makeTimer(this))
 {
-    Q_ASSERT(m_comm);
-    setWindowTitle(title());
+    setWindowTitle(qstring(layout::kTitle));
     setWindowIcon(layout::applicationIcon());
     QPalette ground = palette();
     ground.setColor(QPalette::Window, QColor(layout::kWindowBack.r, layout::kWindowBack.g, layout::kWindowBack.b));
@@ -52,15 +42,7 @@ Form1::Form1(Services services, QWidget *parent)
     m_dpi = logicalDpiY();
     layout::build(this, m_dpi);
     setFixedSize(layout::toPixels(layout::kClientWidth, m_dpi), layout::toPixels(layout::kFullDepth, m_dpi));
-
-    m_timer1 = services.makeTimer(this);
-    m_timer2 = services.makeTimer(this);
-    m_timer3 = services.makeTimer(this);
-    m_timer4 = services.makeTimer(this);
-    m_timer1->setInterval(std::chrono::milliseconds{200});
-    m_timer2->setInterval(vocabulary::kNormalTiming.replyTimeout);
-    m_timer3->setInterval(std::chrono::milliseconds{5000});
-    m_timer4->setInterval(vocabulary::kNormalTiming.monitorClear);
+    m_timer3->setInterval(layout::kPortPanelShown);
 
     wire();
     qApp->installEventFilter(this);
@@ -70,7 +52,7 @@ Form1::Form1(Services services, QWidget *parent)
 Form1::~Form1()
 {
     qApp->removeEventFilter(this);
-    release();
+    stopAndClosePort();
 }
 
 template <typename T>
@@ -90,21 +72,22 @@ void Form1::wire()
     m_frame8 = control<QFrame>("Frame8");
     m_option1 = control<QRadioButton>("Option1");
 
+    // Every name in the tables is a literal, so its view ends at a terminating zero.
     for (const vocabulary::Command &command : vocabulary::kCommands) {
-        auto *button = control<PanelButton>(nameOf(command.button));
+        auto *button = control<PanelButton>(command.button.data());
         switch (command.activation) {
         case vocabulary::Activation::Click:
             connect(button, &QPushButton::clicked, this, [this, &command] { commandClick(command); });
             break;
         case vocabulary::Activation::Hold:
             connect(button, &PanelButton::mouseDown, this, [this, &command] { holdPress(command); });
-            connect(button, &PanelButton::mouseUp, this, [this, &command] { holdRelease(command); });
+            connect(button, &PanelButton::mouseUp, m_repeater, [this, &command] { m_repeater->release(command); });
             break;
         }
     }
     for (const vocabulary::Query &query : vocabulary::kQueries)
-        connect(control<PanelButton>(nameOf(query.button)), &QPushButton::clicked, this,
-                [this, &query] { queryClick(query); });
+        connect(control<PanelButton>(query.button.data()), &QPushButton::clicked, this,
+                [this, &query] { report(m_status->ask(query)); });
 
     connect(control<PanelButton>("Command16"), &QPushButton::clicked, this, &Form1::Command16_Click);
     connect(control<PanelButton>("Command33"), &QPushButton::clicked, this, &Form1::Command33_Click);
@@ -114,12 +97,13 @@ void Form1::wire()
     connect(control<QRadioButton>("Option2"), &QRadioButton::clicked, this, &Form1::Option2_Click);
     connect(control<QRadioButton>("Option3"), &QRadioButton::clicked, this, &Form1::Option3_Click);
     connect(control<QRadioButton>("Option4"), &QRadioButton::clicked, this, &Form1::Option4_Click);
+    connect(m_timer3, &Timer::timeout, this, &Form1::Timer3_Timer);
 
-    connect(m_timer1, &PanelTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(m_timer2, &PanelTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(m_timer3, &PanelTimer::timeout, this, &Form1::Timer3_Timer);
-    connect(m_timer4, &PanelTimer::timeout, this, &Form1::Timer4_Timer);
-    connect(m_comm.get(), &CommControl::onComm, this, &Form1::MSComm1_OnComm);
+    connect(m_transfer, &Transfer::sentLineChanged, m_label11, &MonitorLine::setText);
+    connect(m_transfer, &Transfer::receivedLineChanged, m_label12, &MonitorLine::setText);
+    connect(m_transfer, &Transfer::receivedLineEdited, m_label12, &MonitorLine::edit);
+    connect(m_status, &StatusReader::lineChanged, m_label25, &MonitorLine::setText);
+    connect(m_repeater, &Repeater::failed, this, [this](const QString &message) { report(message); });
 }
 
 void Form1::report(const CommError &error)
@@ -130,45 +114,33 @@ void Form1::report(const CommError &error)
 
 void Form1::Form_Load()
 {
-    m_state.LineSettings = kSettings19200;
-
     // Centred for the whole design height, then shortened: the top edge stays where it was.
     const QRect screen = this->screen()->geometry();
     move(screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
     setClientDepth(layout::kClosedDepth);
 
-    m_state.RepeatCode = 0;
-    m_state.AwaitingReply = 0;
-    m_state.ReceiveBuffer.clear();
-
-    // Guarded: the COM1 choice below opens the port again and reports a failure once.
-    (void)m_comm->setCommPort(1);
-    (void)m_comm->setSettings(m_state.LineSettings);
-    (void)m_comm->setPortOpen(true);
-
+    m_ports.openAtStart();
     m_option1->setChecked(true);
     Option1_Click();
 }
 
 void Form1::Command16_Click()
 {
-    release();
+    stopAndClosePort();
     close();
 }
 
-void Form1::release()
+void Form1::stopAndClosePort()
 {
     // Nothing may tick once the panel has ended.
-    for (PanelTimer *timer : {m_timer1, m_timer2, m_timer3, m_timer4})
-        if (timer)
-            timer->stop();
-    if (m_comm)
-        (void)m_comm->setPortOpen(false);
+    m_timer3->stop();
+    m_repeater->stop();
+    m_transfer->close();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    release();
+    stopAndClosePort();
     event->accept();
     emit ended();
 }
@@ -182,4 +154,14 @@ void Form1::paintEvent(QPaintEvent *)
 void Form1::setClientDepth(int twips)
 {
     setFixedHeight(layout::toPixels(twips, m_dpi));
+}
+
+void Form1::commandClick(const vocabulary::Command &command)
+{
+    report(m_repeater->click(command));
+}
+
+void Form1::holdPress(const vocabulary::Command &command)
+{
+    report(m_repeater->press(command));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PanelState.h"
-#include "PanelTimer.h"
 #include "link/CommControl.h"
+#include "link/PortChoice.h"
+#include "link/Timer.h"
 
 #include <QWidget>
 
@@ -13,20 +13,21 @@ class MonitorLine;
 class PanelButton;
 class QFrame;
 class QRadioButton;
+class Repeater;
+class StatusReader;
+class Transfer;
 
 namespace vocabulary {
 struct Command;
-struct Query;
 } // namespace vocabulary
 
 // Shows a modal warning with one OK button; tests read the text instead.
 using WarningBox = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
 void showWarningBox(QWidget *parent, const QString &title, const QString &text);
 
-// The panel's one window. It owns every control, the four timers, the serial port and the
-// state record, and every action of the panel is one of its handlers. Its implementation is
-// spread over the subsystems: start-up and the monitor view here, sending and receiving and
-// the port panel in link/, the command buttons in commands/, the status queries in status/.
+// The panel's one window: its controls, the monitor view, the port panel with Timer3, and the
+// warning box. Its handlers hand every send, receive and port change to the core's classes
+// and show what they report.
 class Form1 final : public QWidget
 {
     Q_OBJECT
@@ -43,17 +44,9 @@ public:
     explicit Form1(Services services, QWidget *parent = nullptr);
     ~Form1() override;
 
-    const PanelState &state() const { return m_state; }
-
-    // The two modes of Hyouji, SendMode and ReceiveMode, as types: each has its own text.
-    struct SendModeTag
-    {
-    };
-    struct ReceiveModeTag
-    {
-    };
-    static constexpr SendModeTag SendMode{};
-    static constexpr ReceiveModeTag ReceiveMode{};
+    const Transfer &transfer() const { return *m_transfer; }
+    const Repeater &repeater() const { return *m_repeater; }
+    const PortChoice &ports() const { return m_ports; }
 
 Q_SIGNALS:
     // The panel has ended: by END or by closing the window.
@@ -73,21 +66,13 @@ private:
     // Start-up and end.
     void Form_Load();
     void Command16_Click();
-    void release();
+    void stopAndClosePort();
 
     // The monitor view.
     void Form_KeyDown(int keyCode, int shift);
     void Command34_Click();
     bool viewOpen() const;
     void setClientDepth(int twips);
-
-    // Sending, receiving and the transfer monitor.
-    [[nodiscard]] CommError Hyouji(const QByteArray &text, SendModeTag mode);
-    void Hyouji(const ReceivedBytes &text, ReceiveModeTag mode);
-    void setReceivedLine(const QString &text);
-    void Timer2_Timer();
-    void Timer4_Timer();
-    void MSComm1_OnComm();
 
     // The port panel.
     void Command33_Click();
@@ -99,26 +84,17 @@ private:
     void chooseSpeed(const QString &settings);
     void Timer3_Timer();
 
-    // The command buttons.
+    // The command buttons and the status queries.
     void commandClick(const vocabulary::Command &command);
     void holdPress(const vocabulary::Command &command);
-    void holdRelease(const vocabulary::Command &command);
-    void Timer1_Timer();
-    bool sendHeld(const vocabulary::Command &command);
 
-    // The status queries.
-    void queryClick(const vocabulary::Query &query);
-    void decodeReply();
-
-    PanelState m_state;
-    std::unique_ptr<CommControl> m_comm;
+    Transfer *m_transfer = nullptr;
+    Repeater *m_repeater = nullptr;
+    StatusReader *m_status = nullptr;
+    PortChoice m_ports;
     WarningBox m_warn;
     int m_dpi = 96;
-
-    PanelTimer *m_timer1 = nullptr;
-    PanelTimer *m_timer2 = nullptr;
-    PanelTimer *m_timer3 = nullptr;
-    PanelTimer *m_timer4 = nullptr;
+    Timer *m_timer3 = nullptr;
 
     MonitorLine *m_label11 = nullptr;
     MonitorLine *m_label12 = nullptr;
@@ -126,8 +102,4 @@ private:
     PanelButton *m_command34 = nullptr;
     QFrame *m_frame8 = nullptr;
     QRadioButton *m_option1 = nullptr;
-
-    // Which generation of ReceiveBuffer Label12 shows, so a receive only renders what is new.
-    quint64 m_label12Generation = 0;
-    bool m_label12ShowsBuffer = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string_view>
 
@@ -72,6 +73,9 @@ inline constexpr int kFullDepth = 6615;
 inline constexpr int kIntermediateDepth = 6260;
 inline constexpr int kClosedDepth = 4815;
 inline constexpr int kOpenThreshold = 5615; // this deep or deeper counts as open
+
+// How long the port panel stays up when nothing is chosen (Timer3).
+inline constexpr std::chrono::milliseconds kPortPanelShown{5000};
 
 inline constexpr auto kControls = std::to_array<Control>({
     {"Frame1", Kind::Frame, "", "", 120, 120, 1932, 975, 0, FontCode::None, Rgb{192, 192, 192}, std::nullopt, Align::Left, false, false},

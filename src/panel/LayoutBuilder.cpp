@@ -2,6 +2,7 @@
 
 #include "MonitorLine.h"
 #include "PanelButton.h"
+#include "link/Text.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -16,11 +17,6 @@
 namespace layout {
 
 namespace {
-
-QString qs(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
 
 QColor colour(Rgb c)
 {
@@ -54,14 +50,14 @@ QWidget *create(const Control &c, QWidget *parent)
             line->setAlignment(alignment(c.align));
             return line;
         }
-        auto *label = new QLabel(qs(c.caption), parent);
+        auto *label = new QLabel(qstring(c.caption), parent);
         label->setAlignment(alignment(c.align));
         return label;
     }
     case Kind::Button:
-        return new PanelButton(qs(c.caption), parent);
+        return new PanelButton(qstring(c.caption), parent);
     case Kind::Option: {
-        auto *option = new QRadioButton(qs(c.caption), parent);
+        auto *option = new QRadioButton(qstring(c.caption), parent);
         option->setChecked(c.selectedAtStart);
         return option;
     }
@@ -101,7 +97,7 @@ QFont font(FontCode code)
     const auto row = std::find_if(kFonts.begin(), kFonts.end(), [code](const Font &f) { return f.code == code; });
     Q_ASSERT(row != kFonts.end());
     QFont f;
-    f.setFamilies({qs(row->face), qs(row->fixedPitch ? kFixedFallback : kProportionalFallback)});
+    f.setFamilies({qstring(row->face), qstring(row->fixedPitch ? kFixedFallback : kProportionalFallback)});
     f.setFixedPitch(row->fixedPitch);
     f.setPointSizeF(row->points);
     f.setWeight(QFont::Weight(row->weight));
@@ -121,8 +117,8 @@ void build(QWidget *window, int dpi)
         QWidget *parent = c.container.empty() ? window : made.value(c.container);
         Q_ASSERT(parent);
         QWidget *w = create(c, parent);
-        w->setObjectName(qs(c.name));
-        w->setAccessibleDescription(qs(c.name));
+        w->setObjectName(qstring(c.name));
+        w->setAccessibleDescription(qstring(c.name));
         w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
         dress(w, c);
         if (c.hiddenAtStart)

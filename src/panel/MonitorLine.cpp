@@ -58,29 +58,23 @@ void MonitorLine::setText(const QString &text)
     changed();
 }
 
-void MonitorLine::append(QStringView tail)
-{
-    if (tail.isEmpty())
-        return;
-    m_text.append(tail);
-    changed();
-}
-
-void MonitorLine::cut(qsizetype position, qsizetype count)
+void MonitorLine::edit(qsizetype position, qsizetype count, const QString &added)
 {
     const qsizetype length = m_text.size() - m_start;
     position = std::clamp<qsizetype>(position, 0, length);
     count = std::clamp<qsizetype>(count, 0, length - position);
-    if (count == 0)
+    if (count == 0 && added.isEmpty())
         return;
     // Slide the kept head forward over the cut instead of moving the long tail back.
-    for (qsizetype i = position - 1; i >= 0; --i)
-        m_text[m_start + i + count] = m_text[m_start + i];
+    if (count > 0)
+        for (qsizetype i = position - 1; i >= 0; --i)
+            m_text[m_start + i + count] = m_text[m_start + i];
     m_start += count;
     if (m_start > m_text.size() - m_start) {
         m_text.remove(0, m_start);
         m_start = 0;
     }
+    m_text.append(added);
     changed();
 }
 

@@ -18,9 +18,9 @@ public:
     QStringView textView() const { return QStringView(m_text).sliced(m_start); }
 
     void setText(const QString &text);
-    void append(QStringView tail);
-    // Removes count characters from position, in time proportional to position.
-    void cut(qsizetype position, qsizetype count);
+    // Removes count characters from position, in time proportional to position, and appends
+    // added at the end.
+    void edit(qsizetype position, qsizetype count, const QString &added);
 
     void setAlignment(Qt::Alignment alignment);
 

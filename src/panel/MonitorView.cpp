@@ -5,6 +5,7 @@
 #include "Layout.h"
 #include "LayoutBuilder.h"
 #include "PanelButton.h"
+#include "link/Text.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -58,8 +59,7 @@ void Form1::Command34_Click()
     m_timer3->stop();
     if (viewOpen()) {
         setClientDepth(layout::kClosedDepth);
-        const std::string_view designed = layout::find("Command34")->caption; // "show the data"
-        m_command34->setText(QString::fromUtf8(designed.data(), qsizetype(designed.size())));
+        m_command34->setText(qstring(layout::find("Command34")->caption)); // "show the data"
     } else {
         setClientDepth(layout::kIntermediateDepth);
         m_command34->setText(QStringLiteral("データを表示しない")); // "do not show the data"

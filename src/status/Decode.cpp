@@ -1,6 +1,9 @@
 #include "Decode.h"
 
 #include "commands/Vocabulary.h"
+#include "link/Framing.h"
+#include "link/Rendering.h"
+#include "link/Text.h"
 
 #include <QStringBuilder>
 
@@ -41,10 +44,11 @@ constexpr auto kSettingWords = std::to_array<Word>({
     {" 0 0", " Top/Bottom , Left/Right reversal"},
 });
 
-QLatin1StringView latin1(std::string_view s)
-{
-    return QLatin1StringView(s.data(), qsizetype(s.size()));
-}
+// No reading goes past position 34 of the rendering, and every byte renders as at least two
+// positions after the leading one: the first 17 bytes are all a reply is read from.
+constexpr qsizetype kPositionsRead = 34;
+constexpr qsizetype kBytesRead = kPositionsRead / 2;
+static_assert(tolvek::kRenderLead.size() + 2 * kBytesRead >= kPositionsRead);
 
 // Positions a to b (from 1) of t, cut short at its end; never fails.
 QStringView positions(QStringView t, qsizetype a, qsizetype b)
@@ -68,18 +72,19 @@ QString lookUp(const std::array<Word, N> &words, qsizetype width, QStringView t,
 const vocabulary::Query *queryAnswered(QByteArrayView sent)
 {
     for (const vocabulary::Query &q : vocabulary::kQueries)
-        if (sent == vocabulary::framed(q.text))
+        if (sent == framed(q.text))
             return &q;
     return nullptr;
 }
 
 } // namespace
 
-QString decodeStatus(QByteArrayView sent, QStringView t, const QString &statusLine)
+QString decodeStatus(QByteArrayView sent, QByteArrayView received, const QString &statusLine)
 {
     const vocabulary::Query *query = queryAnswered(sent);
     if (!query)
         return statusLine;
+    const QString t = tolvek::render(received.first(std::min(received.size(), kBytesRead)));
 
     switch (query->reading) {
     case vocabulary::Reading::Status:

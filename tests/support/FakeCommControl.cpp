@@ -41,13 +41,13 @@ QByteArray FakeCommControl::input()
     return std::exchange(m_waiting, {});
 }
 
-void FakeCommControl::receive(const QByteArray &bytes)
+void FakeCommControl::receive(const QByteArray &bytes, CommEvent event)
 {
     m_waiting.append(bytes);
-    raiseEvent(kReceive);
+    raiseEvent(event);
 }
 
-void FakeCommControl::raiseEvent(qint16 event)
+void FakeCommControl::raiseEvent(CommEvent event)
 {
     m_event = event;
     emit onComm();
@@ -56,5 +56,5 @@ void FakeCommControl::raiseEvent(qint16 event)
 void FakeCommControl::loseDevice()
 {
     m_open = false;
-    raiseEvent(kDeviceLost);
+    raiseEvent(CommEvent::DeviceLost);
 }

@@ -21,12 +21,10 @@ public:
     CommError setPortOpen(bool open) override;
     CommError setOutput(const QByteArray &bytes) override;
     QByteArray input() override;
-    qint16 commEvent() const override { return m_event; }
+    CommEvent commEvent() const override { return m_event; }
 
-    // Makes the port's data arrive as a receive event, as the real port would.
-    void receive(const QByteArray &bytes);
-    // Raises an event of another kind.
-    void raiseEvent(qint16 event);
+    // Makes the port's data arrive, raising the event the real port would, or another.
+    void receive(const QByteArray &bytes, CommEvent event = CommEvent::Receive);
     // The device vanishes: the port closes itself, as the real control does.
     void loseDevice();
 
@@ -40,10 +38,12 @@ public:
     QList<QString> settingsHistory;  // every settings text handed over, open or not
 
 private:
+    void raiseEvent(CommEvent event);
+
     int m_port = 1;
     QString m_settings;
     bool m_open = false;
-    qint16 m_event = 0;
+    CommEvent m_event = CommEvent::None;
     QByteArray m_waiting;
     QString m_openFailure[3];
     QString m_writeFailure;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeCommControl.h"
+#include "Rig.h"
 #include "VirtualClock.h"
 #include "panel/Form1.h"
 #include "panel/MonitorLine.h"

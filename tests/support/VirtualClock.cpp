@@ -2,11 +2,11 @@
 
 #include <optional>
 
-class VirtualClock::Timer final : public PanelTimer
+class VirtualClock::VirtualTimer final : public Timer
 {
 public:
-    Timer(VirtualClock *clock, QObject *parent)
-        : PanelTimer(parent)
+    VirtualTimer(VirtualClock *clock, QObject *parent)
+        : Timer(parent)
         , m_clock(clock)
     {
     }
@@ -44,8 +44,8 @@ public:
 
 TimerFactory VirtualClock::factory()
 {
-    return [this](QObject *parent) -> PanelTimer * {
-        auto *timer = new Timer(this, parent);
+    return [this](QObject *parent) -> Timer * {
+        auto *timer = new VirtualTimer(this, parent);
         m_timers.append(timer);
         return timer;
     };
@@ -55,8 +55,8 @@ void VirtualClock::advance(ms span)
 {
     const ms end = m_now + span;
     for (;;) {
-        Timer *next = nullptr;
-        for (const QPointer<Timer> &t : std::as_const(m_timers))
+        VirtualTimer *next = nullptr;
+        for (const QPointer<VirtualTimer> &t : std::as_const(m_timers))
             if (t && t->m_active && t->m_due <= end
                 && (!next || t->m_due < next->m_due || (t->m_due == next->m_due && t->m_order < next->m_order)))
                 next = t;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "panel/PanelTimer.h"
+#include "link/Timer.h"
 
 #include <QList>
 #include <QPointer>
 
 #include <chrono>
 
-// Virtual time for the window's timers: advance(n) runs every tick due in the next n ms,
+// Virtual time for the panel's timers: advance(n) runs every tick due in the next n ms,
 // in order, each at its own moment, so no test waits for real time.
 class VirtualClock
 {
@@ -19,10 +19,10 @@ public:
     ms now() const { return m_now; }
 
 private:
-    class Timer;
-    friend class Timer;
+    class VirtualTimer;
+    friend class VirtualTimer;
 
     ms m_now{0};
     quint64 m_sequence = 0; // breaks ties: the timer started first ticks first
-    QList<QPointer<Timer>> m_timers;
+    QList<QPointer<VirtualTimer>> m_timers;
 };

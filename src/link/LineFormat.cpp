@@ -1,14 +1,14 @@
-#include "LineSettings.h"
+#include "LineFormat.h"
 
 #include <QStringList>
 
-std::optional<LineSettings> LineSettings::parse(const QString &text)
+std::optional<LineFormat> LineFormat::parse(const QString &text)
 {
     const QStringList parts = text.split(u',');
     if (parts.size() != 4)
         return std::nullopt;
 
-    LineSettings s;
+    LineFormat s;
     bool ok = false;
     s.baudRate = parts[0].toInt(&ok);
     if (!ok || s.baudRate <= 0)

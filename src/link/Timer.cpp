@@ -1,19 +1,19 @@
-#include "PanelTimer.h"
+#include "Timer.h"
 
 #include <QTimer>
 
 namespace {
 
 // QTimer already restarts on start() and on a new interval while running.
-class QtPanelTimer final : public PanelTimer
+class QtTimer final : public Timer
 {
 public:
-    explicit QtPanelTimer(QObject *parent)
-        : PanelTimer(parent)
+    explicit QtTimer(QObject *parent)
+        : Timer(parent)
     {
         // Coarse timers may be 5 % off; the hold cadence must keep to its grid.
         m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, &PanelTimer::timeout);
+        connect(&m_timer, &QTimer::timeout, this, &Timer::timeout);
     }
 
     void setInterval(std::chrono::milliseconds interval) override { m_timer.setInterval(interval); }
@@ -28,7 +28,7 @@ private:
 
 } // namespace
 
-PanelTimer *makeQtTimer(QObject *parent)
+Timer *makeQtTimer(QObject *parent)
 {
-    return new QtPanelTimer(parent);
+    return new QtTimer(parent);
 }

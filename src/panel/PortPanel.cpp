@@ -1,8 +1,8 @@
 // The port panel: "COM" shows it, a choice of port or speed takes effect at once and hides
 // it, and Timer3 hides it when nothing is chosen.
-#include "panel/Form1.h"
+#include "Form1.h"
 
-#include "LineSettings.h"
+#include "link/LineFormat.h"
 
 #include <QFrame>
 
@@ -41,21 +41,9 @@ void Form1::Option4_Click()
 
 void Form1::choosePort(int port, int fallback)
 {
-    // Each step runs whatever the one before did; the last failure is the one reported.
-    CommError failure;
-    if (m_comm->portOpen())
-        if (CommError e = m_comm->setPortOpen(false))
-            failure = e;
-    if (CommError e = m_comm->setCommPort(port))
-        failure = e;
-    // Open whenever closed, not only when it was open before: otherwise one failed change
-    // would strand the panel without a port until it is started again.
-    if (!failure && !m_comm->portOpen())
-        failure = m_comm->setPortOpen(true);
-
-    if (failure) {
+    if (const CommError failure = m_ports.choosePort(port)) {
         report(failure);
-        (void)m_comm->setCommPort(fallback);
+        m_ports.fallBack(fallback);
         return;
     }
     m_frame8->hide();
@@ -63,7 +51,6 @@ void Form1::choosePort(int port, int fallback)
 
 void Form1::chooseSpeed(const QString &settings)
 {
-    m_state.LineSettings = settings;
-    report(m_comm->setSettings(m_state.LineSettings));
+    report(m_ports.chooseSpeed(settings));
     m_frame8->hide();
 }

@@ -1,0 +1,86 @@
+#include "Repeater.h"
+
+using vocabulary::PressForm;
+using vocabulary::ReleaseForm;
+
+Repeater::Repeater(Transfer &transfer, const TimerFactory &makeTimer, QObject *parent)
+    : QObject(parent)
+    , m_transfer(transfer)
+    , m_timer1(makeTimer(this))
+{
+    m_timer1->setInterval(vocabulary::kRepeatAtStart);
+    connect(m_timer1, &Timer::timeout, this, &Repeater::Timer1_Timer);
+}
+
+CommError Repeater::click(const vocabulary::Command &command)
+{
+    CommError error = m_transfer.send(command.text);
+    if (command.setsArrowTiming) {
+        m_timer1->setInterval(vocabulary::kRepeatAfterMenu);
+        m_state.ArrowMode = vocabulary::kArrowModeAfterMenu;
+    }
+    return error;
+}
+
+CommError Repeater::press(const vocabulary::Command &command)
+{
+    switch (command.press) {
+    case PressForm::Standard:
+        m_state.RepeatCode = command.repeatCode;
+        if (CommError error = sendHeld(command))
+            return error;
+        m_timer1->setInterval(*command.repeatInterval);
+        // Both are running from the send: a new interval restarts their count.
+        m_transfer.setTiming(vocabulary::kHoldTiming);
+        m_timer1->start();
+        return std::nullopt;
+    case PressForm::Arrow:
+        if (const auto timing = vocabulary::arrowTiming(m_state.ArrowMode))
+            m_transfer.setTiming(*timing);
+        m_state.RepeatCode = command.repeatCode;
+        if (CommError error = sendHeld(command))
+            return error;
+        m_timer1->start();
+        return std::nullopt;
+    }
+    Q_UNREACHABLE();
+}
+
+void Repeater::Timer1_Timer()
+{
+    if (const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode))
+        if (CommError error = sendHeld(*command))
+            emit failed(*error);
+}
+
+CommError Repeater::sendHeld(const vocabulary::Command &command)
+{
+    CommError error = m_transfer.send(command.text);
+    // A failed write ends the hold: with Timer1 still running, the failure would come back at
+    // every tick while the button is no longer held.
+    if (error)
+        release(command);
+    return error;
+}
+
+void Repeater::release(const vocabulary::Command &command)
+{
+    m_state.RepeatCode = 0;
+    m_timer1->stop();
+    m_transfer.endHold();
+
+    switch (command.release) {
+    case ReleaseForm::Standard:
+        return;
+    case ReleaseForm::Zoom:
+        m_timer1->setInterval(vocabulary::kRepeatAfterZoom);
+        m_state.ArrowMode = vocabulary::kArrowModeAfterZoom;
+        return;
+    }
+    Q_UNREACHABLE();
+}
+
+void Repeater::stop()
+{
+    m_timer1->stop();
+}

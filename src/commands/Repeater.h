@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Vocabulary.h"
+#include "link/Transfer.h"
+
+#include <QObject>
+
+// Sends the vocabulary's commands through the transfer: once per click, or at the press of a
+// hold button and then at every tick of Timer1 until its release. It owns RepeatCode,
+// ArrowMode and Timer1; the monitor's timing during a hold it hands to the transfer.
+class Repeater final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct State
+    {
+        quint8 RepeatCode = 0; // the held button's repeat code; 0 while none is held
+        quint8 ArrowMode = 0;  // how the arrow buttons time their monitor (0, 1 or 3)
+    };
+
+    Repeater(Transfer &transfer, const TimerFactory &makeTimer, QObject *parent = nullptr);
+
+    const State &state() const { return m_state; }
+
+    [[nodiscard]] CommError click(const vocabulary::Command &command);
+    // A press whose send fails ends the hold at once and returns the failure.
+    [[nodiscard]] CommError press(const vocabulary::Command &command);
+    void release(const vocabulary::Command &command);
+    // Nothing repeats after this.
+    void stop();
+
+Q_SIGNALS:
+    // A repeat could not be written; the hold has ended.
+    void failed(const QString &message);
+
+private:
+    void Timer1_Timer();
+    [[nodiscard]] CommError sendHeld(const vocabulary::Command &command);
+
+    Transfer &m_transfer;
+    State m_state;
+    Timer *m_timer1 = nullptr;
+};

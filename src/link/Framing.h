@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <string_view>
+
+inline constexpr char kCarriageReturn = '\r';
+
+// A text as it goes on the line: the command or query and one carriage return, nothing else.
+inline QByteArray framed(std::string_view text)
+{
+    QByteArray bytes(text.data(), qsizetype(text.size()));
+    bytes.append(kCarriageReturn);
+    return bytes;
+}

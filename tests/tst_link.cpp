@@ -1,0 +1,153 @@
+// Sending, receiving, the reply time-out and the port choice, in virtual time on a fake port.
+#include "Rig.h"
+#include "link/Rendering.h"
+
+#include <QTest>
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rendering_data();
+    void rendering();
+    void replyTimeline_data();
+    void replyTimeline();
+    void lateReplyStartsAFreshBuffer();
+    void otherEventsLeaveWaitingBytes();
+    void portChoices();
+    void sendOnClosedPortFails();
+};
+
+void TestLink::rendering_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("rendered");
+    QTest::newRow("command") << QByteArray("C09\r") << QStringLiteral(" C 0 9 CR ");
+    QTest::newRow("ack then line feed") << QByteArray("\x06\n") << QStringLiteral(" ACK LF  ");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral(" ");
+    QTest::newRow("edges of the printable") << QByteArray(" z{~\x1f") << QStringLiteral("   z ? ? ? ");
+    QTest::newRow("nul and high bytes") << QByteArray("A\0\x80\xff", 4) << QStringLiteral(" A ? ? ? ");
+}
+
+void TestLink::rendering()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, rendered);
+    QCOMPARE(tolvek::render(text), rendered);
+}
+
+void TestLink::replyTimeline_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // arrives at 100 ms, if any
+    QTest::addColumn<QStringList>("shown"); // RXD at 99, 499, 500, 999 and 1000 ms
+    const QString marker = QStringLiteral(" X X X X");
+    QTest::newRow("no reply") << QByteArray() << QStringList{{}, {}, marker, marker, {}};
+    const QString ack = QStringLiteral(" ACK ");
+    QTest::newRow("ack") << QByteArray("\x06") << QStringList{{}, ack, ack, ack, {}};
+    // Shown whole at each piece.
+    const QString whole = QStringLiteral(" 0 0 CR ");
+    QTest::newRow("two pieces") << QByteArray("0|0\r") << QStringList{{}, whole, whole, whole, {}};
+}
+
+void TestLink::replyTimeline()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, shown);
+
+    Rig r;
+    r.click("Command28");
+    QCOMPARE(r.takeWrites(), QByteArrayList{"C07\r"});
+    QCOMPARE(r.txd, QStringLiteral(" C 0 7 CR "));
+    QCOMPARE(r.transfer.state().AwaitingReply, quint8(1));
+    int now = 0;
+    for (const int at : {99, 499, 500, 999, 1000}) {
+        if (now == 99 && !reply.isEmpty()) {
+            r.advance(1);
+            for (const QByteArray &piece : reply.split('|'))
+                r.comm->receive(piece);
+            now = 100;
+        }
+        r.advance(at - now);
+        now = at;
+        QVERIFY2(r.rxd == shown.takeFirst(), qPrintable(QStringLiteral("at %1 ms: \"%2\"").arg(at).arg(r.rxd)));
+    }
+    QCOMPARE(r.txd, QString());
+    QCOMPARE(r.transfer.state().AwaitingReply, quint8(0));
+    QVERIFY(r.transfer.state().ReceiveBuffer.isEmpty());
+    QVERIFY(r.failures.isEmpty());
+}
+
+void TestLink::lateReplyStartsAFreshBuffer()
+{
+    // Unsolicited bytes ahead of the send count for nothing: the marker still shows, and the
+    // time-out empties the buffer, so the late reply stands alone.
+    Rig r;
+    r.comm->receive("old");
+    r.click("Command28");
+    QCOMPARE(r.rxd, QStringLiteral(" o l d "));
+    r.advance(500);
+    QCOMPARE(r.rxd, QStringLiteral(" X X X X"));
+    r.comm->receive("\x06");
+    QCOMPARE(r.rxd, QStringLiteral(" ACK "));
+    QCOMPARE(r.transfer.state().ReceiveBuffer.bytes(), QByteArrayView("\x06"));
+    // Emptied with nothing shown over it: the next bytes replace the old ones on RXD.
+    r.click("Command28");
+    r.advance(500);
+    r.comm->receive("B");
+    QCOMPARE(r.rxd, QStringLiteral(" B "));
+}
+
+void TestLink::otherEventsLeaveWaitingBytes()
+{
+    // Only the receive event takes the bytes; they wait for it, whatever else happens first.
+    Rig r;
+    r.click("Command28");
+    for (const CommEvent e : {CommEvent::Error, CommEvent::None, CommEvent(7)})
+        r.comm->receive("A", e);
+    QCOMPARE(r.transfer.state().AwaitingReply, quint8(1));
+    QCOMPARE(r.rxd, QString());
+    QVERIFY(r.transfer.state().ReceiveBuffer.isEmpty());
+    r.comm->receive("B");
+    QCOMPARE(r.rxd, QStringLiteral(" A A A B "));
+}
+
+void TestLink::portChoices()
+{
+    Rig r;
+    QCOMPARE(r.ports.state().LineSettings, QStringLiteral("19200,N,8,1"));
+    QVERIFY(r.comm->portOpen());
+    r.comm->failOpening(2, QStringLiteral("No such file or directory"));
+    const auto state = [&r] {
+        return QStringLiteral("COM%1 %2 %3, opened %4").arg(r.comm->commPort())
+            .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings()).arg(r.comm->opens);
+    };
+    QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1");
+    QCOMPARE(r.ports.chooseSpeed(QStringLiteral("9600,N,8,1")), CommError{});
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // on the open port, which stays open
+    QCOMPARE(r.ports.choosePort(2), CommError{QStringLiteral("No such file or directory")});
+    r.ports.fallBack(1);
+    QCOMPARE(state(), "COM1 closed 9600,N,8,1, opened 1");
+    QCOMPARE(r.ports.choosePort(1), CommError{}); // a closed port opens again when chosen
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 2");
+    r.comm->failOpening(2, QString());
+    QCOMPARE(r.ports.choosePort(2), CommError{});
+    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 3");
+    QCOMPARE(r.ports.state().LineSettings, QStringLiteral("9600,N,8,1"));
+}
+
+void TestLink::sendOnClosedPortFails()
+{
+    // A pulled adapter: the port has closed itself, and the next send says so, once.
+    Rig r;
+    r.comm->loseDevice();
+    QVERIFY(r.failures.isEmpty());
+    r.click("Command18");
+    QCOMPARE(r.failures.size(), 1);
+    r.advance(3000);
+    QCOMPARE(r.failures.size(), 1);
+    QCOMPARE(r.takeWrites(), QByteArrayList{});
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
