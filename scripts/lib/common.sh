@@ -28,7 +28,9 @@ ensure_packages() {
     apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures once and builds the named targets (all without any), with a job per core.
 build_panel() {
-    cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$TOLVEK_BUILD" -j2 "$@"
+    [ -f "$TOLVEK_BUILD/build.ninja" ] ||
+        cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$TOLVEK_BUILD" -j "$(nproc)" "$@"
 }
