@@ -1,7 +1,9 @@
-// The window: start-up, port choices and END, what each view shows, focus and tab order,
-// Ctrl+J, and the port panel's auto-hide and fallbacks, in virtual time on a fake port.
+// What the window adds to the core: start-up and END, the controls made from the table and
+// wired to the core, the views and Ctrl+J, the port panel with its auto-hide, and the warning
+// box; in virtual time on a fake port.
 #include "Harness.h"
 #include "link/Rendering.h"
+#include "link/Text.h"
 #include "link/Transfer.h"
 #include "panel/Layout.h"
 #include "panel/LayoutBuilder.h"
@@ -125,20 +127,10 @@ private Q_SLOTS:
         h.advance(20000);
         QCOMPARE(h.takeWrites(), QByteArrayList());
 
-        // Each choice acts on the open port at once and leaves the other group alone; the
-        // chosen COM1 clicked again stays chosen and retries.
+        // The chosen COM1 clicked again runs its choice again, which retries.
         h.comm->failOpening(1, QString());
-        const int opens = h.comm->opens;
-        const struct { const char *option; QString port; } steps[] = {
-            {"Option1", QStringLiteral("COM1 open 19200,N,8,1, opened %1: Option1 Option3").arg(opens + 1)},
-            {"Option4", QStringLiteral("COM1 open 9600,N,8,1, opened %1: Option1 Option4").arg(opens + 1)},
-            {"Option2", QStringLiteral("COM2 open 9600,N,8,1, opened %1: Option2 Option4").arg(opens + 2)},
-        };
-        for (const auto &step : steps) {
-            choose(h, step.option);
-            QCOMPARE(portState(h), step.port);
-        }
-        QCOMPARE(h.warnings, warnings);
+        choose(h, "Option1");
+        QVERIFY(h.comm->portOpen());
 
         // END. Were any timer left running, its tick would reach a port that is open again.
         QSignalSpy ended(h.form.get(), &Form1::ended);
@@ -165,7 +157,7 @@ private Q_SLOTS:
         std::map<int, QString> stops;
         for (const layout::Control &c : layout::kControls)
             if (c.kind == layout::Kind::Button || c.name == "Option1" || c.name == "Option3")
-                stops[c.tab] = QString::fromUtf8(c.name.data(), qsizetype(c.name.size()));
+                stops[c.tab] = qstring(c.name);
         h->control(qPrintable(stops.begin()->second))->setFocus();
         for (const auto &[tab, name] : stops) {
             QWidget *focus = QApplication::focusWidget();
@@ -197,17 +189,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("to");
         QTest::newRow("closed hidden, Ctrl+J, no focus") << "closed hidden" << "" << "Ctrl+J" << "full";
         QTest::newRow("closed hidden, Ctrl+J on Command17") << "closed hidden" << "Command17" << "Ctrl+J" << "full";
-        QTest::newRow("closed hidden, Ctrl+J on Option1") << "closed hidden" << "Option1" << "Ctrl+J" << "full";
         QTest::newRow("closed hidden, J") << "closed hidden" << "Command17" << "J" << "closed hidden";
         QTest::newRow("closed hidden, Ctrl+Shift+J") << "closed hidden" << "Command17" << "Ctrl+Shift+J" << "closed hidden";
-        QTest::newRow("closed hidden, Ctrl+Alt+J") << "closed hidden" << "Command17" << "Ctrl+Alt+J" << "closed hidden";
         QTest::newRow("full, Ctrl+J") << "full" << "Command34" << "Ctrl+J" << "full";
-        QTest::newRow("closed shown, Ctrl+J") << "closed shown" << "Command34" << "Ctrl+J" << "full";
         QTest::newRow("intermediate, Ctrl+J") << "intermediate" << "Command34" << "Ctrl+J" << "full";
         QTest::newRow("full, click") << "full" << "" << "" << "closed shown";
         QTest::newRow("intermediate, click") << "intermediate" << "" << "" << "closed shown";
         QTest::newRow("closed shown, Space") << "closed shown" << "Command34" << "Space" << "intermediate";
-        QTest::newRow("closed shown, Return") << "closed shown" << "Command34" << "Return" << "intermediate";
         QTest::newRow("closed shown, keypad Enter") << "closed shown" << "Command34" << "Num+Enter" << "intermediate";
     }
 
@@ -267,9 +255,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("at");
         QTest::addColumn<QString>("click"); // at that time
         QTest::addColumn<int>("hiddenAt");
-        QTest::newRow("untouched") << 0 << "" << 5000;
-        QTest::newRow("view button at 3000") << 3000 << "Command34" << 8000;
-        QTest::newRow("missing COM2 at 1000") << 1000 << "Option2" << 5000;
+        QTest::addColumn<QString>("port"); // once the click is done
+        const QString untouched = QStringLiteral("COM1 open 19200,N,8,1, opened 2: Option1 Option3");
+        QTest::newRow("untouched") << 0 << "" << 5000 << untouched;
+        QTest::newRow("view button at 3000") << 3000 << "Command34" << 8000 << untouched;
+        QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000 << "COM1 open 9600,N,8,1, opened 2: Option1 Option4";
+        // A missing COM2 leaves the port closed, on COM1.
+        QTest::newRow("missing COM2 at 1000") << 1000 << "Option2" << 5000
+                                              << "COM1 closed 19200,N,8,1, opened 2: Option2 Option3";
     }
 
     void portPanel()
@@ -277,6 +270,7 @@ private Q_SLOTS:
         QFETCH(int, at);
         QFETCH(QString, click);
         QFETCH(int, hiddenAt);
+        QFETCH(QString, port);
         auto h = Harness::started();
         h->comm->failOpening(2, QStringLiteral("COM2 is not there"));
         ctrlJ(*h);
@@ -288,17 +282,17 @@ private Q_SLOTS:
         h->advance(at);
         if (!click.isEmpty())
             QTest::mouseClick(h->control(qPrintable(click)), Qt::LeftButton);
-        // A missing COM2 leaves the port closed, on COM1.
         const bool failed = click == "Option2";
         QCOMPARE(h->warnings, failed ? QStringList{"COM2 is not there"} : QStringList());
-        QCOMPARE(portState(*h), failed ? "COM1 closed 19200,N,8,1, opened 2: Option2 Option3"
-                                       : "COM1 open 19200,N,8,1, opened 2: Option1 Option3");
-        h->advance(hiddenAt - at - 1);
-        QVERIFY(!frame8->isHidden());
-        h->advance(1);
+        QCOMPARE(portState(*h), port);
+        if (hiddenAt > at) {
+            h->advance(hiddenAt - at - 1);
+            QVERIFY(!frame8->isHidden());
+            h->advance(1);
+        }
         QVERIFY(frame8->isHidden());
         choose(*h, "Option1");
-        QCOMPARE(portState(*h), "COM1 open 19200,N,8,1, opened 3: Option1 Option3");
+        QVERIFY(portState(*h).startsWith("COM1 open"));
         QCOMPARE(h->warnings.size(), int(failed));
     }
 

@@ -1,12 +1,14 @@
 #include "Rendering.h"
 
+#include "Text.h"
+
 namespace tolvek {
 
 void appendRendering(QString &out, QByteArrayView text)
 {
     for (const char c : text) {
         const std::string_view piece = renderPiece(static_cast<unsigned char>(c));
-        out.append(QLatin1StringView(piece.data(), qsizetype(piece.size())));
+        out.append(latin1(piece));
     }
 }
 
@@ -14,7 +16,7 @@ QString render(QByteArrayView text)
 {
     QString out;
     out.reserve(1 + text.size() * 2);
-    out.append(QLatin1StringView(kRenderLead.data(), qsizetype(kRenderLead.size())));
+    out.append(latin1(kRenderLead));
     appendRendering(out, text);
     return out;
 }

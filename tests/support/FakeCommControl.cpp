@@ -11,7 +11,6 @@ CommError FakeCommControl::setCommPort(int port)
 CommError FakeCommControl::setSettings(const QString &settings)
 {
     m_settings = settings;
-    settingsHistory.append(settings);
     return std::nullopt;
 }
 

@@ -33,9 +33,7 @@ public:
     void failWriting(const QString &message) { m_writeFailure = message; }
 
     QByteArrayList writes;           // one entry a write, in order
-    QByteArray written() const { return writes.join(); }
     int opens = 0;                   // successful openings
-    QList<QString> settingsHistory;  // every settings text handed over, open or not
 
 private:
     void raiseEvent(CommEvent event);

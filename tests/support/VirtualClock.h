@@ -16,7 +16,6 @@ public:
 
     TimerFactory factory();
     void advance(ms span);
-    ms now() const { return m_now; }
 
 private:
     class VirtualTimer;
