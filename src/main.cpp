@@ -1,7 +1,9 @@
 #include "link/SerialCommControl.h"
+#include "link/TerminationSignals.h"
 #include "panel/Form1.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])
@@ -10,8 +12,24 @@ int main(int argc, char *argv[])
     // One look everywhere: Fusion paints a button's face in its palette colour.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    Form1 window({.comm = std::make_unique<SerialCommControl>()});
-    QObject::connect(&window, &Form1::ended, &app, &QApplication::quit);
-    window.show();
+    // Killed, logged out or interrupted, the panel ends as END ends it: port closed, status 0.
+    // Armed before start-up, whose warning box may be up when the signal comes.
+    QPointer<Form1> window;
+    bool terminated = false;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&] {
+        terminated = true;
+        if (window)
+            window->close();
+        else
+            QCoreApplication::exit(0); // leaves the start-up box's loop
+    });
+
+    Form1 form({.comm = std::make_unique<SerialCommControl>()});
+    if (terminated)
+        return 0;
+    window = &form;
+    QObject::connect(&form, &Form1::ended, &app, &QApplication::quit);
+    form.show();
     return app.exec();
 }

@@ -8,6 +8,7 @@ using Times = QList<int>;
 namespace {
 
 const QString kMarker = QStringLiteral(" X X X X");
+const QString kWriteFailed = QStringLiteral("COM1 (/nonexistent/tolvek-com1): Input/output error");
 
 // What each button says to the projector, written out here rather than taken from the panel's
 // own table, so that a wrong row there is caught.
@@ -94,6 +95,7 @@ private Q_SLOTS:
     void zoomReleaseRunsArrowsAtFiveMs();
     void failedWriteEndsTheHold_data();
     void failedWriteEndsTheHold();
+    void failedPressStillSetsTheRepeat();
 };
 
 void TestCommands::everyButtonSendsItsText()
@@ -219,7 +221,7 @@ void TestCommands::failedWriteEndsTheHold()
     QFETCH(QByteArray, button);
     Rig r;
     const auto expectEnded = [&](int failures) {
-        QCOMPARE(r.failures, QStringList(failures, "Input/output error"));
+        QCOMPARE(r.failures, QStringList(failures, kWriteFailed));
         QCOMPARE(r.repeater.state().RepeatCode, quint8(0));
         QCOMPARE(r.txd, QString());
         QCOMPARE(r.rxd, QString());
@@ -240,6 +242,21 @@ void TestCommands::failedWriteEndsTheHold()
     r.comm->failWriting("Input/output error");
     r.advance(260); // the first resend fails
     expectEnded(2);
+}
+
+void TestCommands::failedPressStillSetsTheRepeat()
+{
+    // The arrows repeat at the interval the last press gave Timer1, whether or not its send went out.
+    Rig r;
+    r.comm->failWriting("Input/output error");
+    r.press("Command6");
+    r.release("Command6");
+    r.comm->failWriting(QString());
+    r.advance(2000);
+    Trace trace;
+    r.press("Command5");
+    follow(r, 600, trace);
+    QCOMPARE(trace.sends, (Times{0, 500}));
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

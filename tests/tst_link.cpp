@@ -16,7 +16,7 @@ private Q_SLOTS:
     void lateReplyStartsAFreshBuffer();
     void otherEventsLeaveWaitingBytes();
     void portChoices();
-    void sendOnClosedPortFails();
+    void failedSendIsNotShownAsSent();
 };
 
 void TestLink::rendering_data()
@@ -116,8 +116,6 @@ void TestLink::portChoices()
 {
     Rig r;
     QCOMPARE(r.ports.state().LineSettings, QStringLiteral("19200,N,8,1"));
-    QVERIFY(r.comm->portOpen());
-    r.comm->failOpening(2, QStringLiteral("No such file or directory"));
     const auto state = [&r] {
         return QStringLiteral("COM%1 %2 %3, opened %4").arg(r.comm->commPort())
             .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings()).arg(r.comm->opens);
@@ -125,28 +123,46 @@ void TestLink::portChoices()
     QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1");
     QCOMPARE(r.ports.chooseSpeed(QStringLiteral("9600,N,8,1")), CommError{});
     QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // on the open port, which stays open
-    QCOMPARE(r.ports.choosePort(2), CommError{QStringLiteral("No such file or directory")});
-    r.ports.fallBack(1);
-    QCOMPARE(state(), "COM1 closed 9600,N,8,1, opened 1");
-    QCOMPARE(r.ports.choosePort(1), CommError{}); // a closed port opens again when chosen
+    QCOMPARE(r.ports.choosePort(1), CommError{});
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // the open port is left alone
+
+    // A failed change names the port and its device, and falls back to the other port, open.
+    r.comm->failOpening(2, QStringLiteral("No such file or directory"));
+    QCOMPARE(r.ports.choosePort(2), QStringLiteral("COM2 (/nonexistent/tolvek-com2): No such file or directory"));
+    QVERIFY(r.ports.fallBack(1));
     QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 2");
+    r.comm->failOpening(1, QStringLiteral("Device or resource busy"));
+    QVERIFY(r.ports.choosePort(2));
+    QVERIFY(!r.ports.fallBack(1));
+    QCOMPARE(state(), "COM1 closed 9600,N,8,1, opened 2");
+
+    r.comm->failOpening(1, QString());
+    QCOMPARE(r.ports.choosePort(1), CommError{}); // a closed port opens when chosen
     r.comm->failOpening(2, QString());
     QCOMPARE(r.ports.choosePort(2), CommError{});
-    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 3");
-    QCOMPARE(r.ports.state().LineSettings, QStringLiteral("9600,N,8,1"));
+    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 4");
 }
 
-void TestLink::sendOnClosedPortFails()
+void TestLink::failedSendIsNotShownAsSent()
 {
-    // A pulled adapter: the port has closed itself, and the next send says so, once.
+    // A pulled adapter: the port has closed itself, and the next send says so, once. What did
+    // not go out is not on TXD, and no time-out marks a reply to it.
     Rig r;
+    r.click("Command17");
+    r.advance(10);
+    r.comm->receive("\x06");
+    r.advance(90);
     r.comm->loseDevice();
     QVERIFY(r.failures.isEmpty());
     r.click("Command18");
-    QCOMPARE(r.failures.size(), 1);
+    QCOMPARE(r.failures, QStringList{"COM1 (/nonexistent/tolvek-com1): The port is not open."});
+    QCOMPARE(r.txd, QStringLiteral(" C 0 0 CR "));
+    QCOMPARE(r.transfer.state().AwaitingReply, quint8(0));
+    r.advance(500);
+    QCOMPARE(r.rxd, QStringLiteral(" ACK "));
     r.advance(3000);
     QCOMPARE(r.failures.size(), 1);
-    QCOMPARE(r.takeWrites(), QByteArrayList{});
+    QCOMPARE(r.takeWrites(), QByteArrayList{"C00\r"});
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -106,20 +106,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("com1Failure");
         QTest::addColumn<QString>("port");
-        // Opened by start-up and once more by the COM1 choice, which runs exactly once.
-        QTest::newRow("COM1 there") << QString() << "COM1 open 19200,N,8,1, opened 2: Option1 Option3";
-        QTest::newRow("COM1 missing") << "No such file or directory" << "COM2 closed 19200,N,8,1, opened 0: Option1 Option3";
+        QTest::addColumn<QString>("com2Failure");
+        // Opened once: the COM1 choice finds it open already. Without COM1 it falls back to COM2.
+        QTest::newRow("COM1 there") << QString() << "COM1 open 19200,N,8,1, opened 1: Option1 Option3" << QString();
+        QTest::newRow("COM1 missing") << "No such file or directory" << "COM2 open 19200,N,8,1, opened 1: Option2 Option3"
+                                      << QString();
+        QTest::newRow("both missing") << "No such file or directory" << "COM2 closed 19200,N,8,1, opened 0: Option1 Option3"
+                                      << "Permission denied";
     }
 
     void lifeCycle()
     {
         QFETCH(QString, com1Failure);
         QFETCH(QString, port);
+        QFETCH(QString, com2Failure);
         Harness h;
         h.comm->failOpening(1, com1Failure);
+        h.comm->failOpening(2, com2Failure);
         h.start();
         h.form->show();
-        const QStringList warnings = com1Failure.isEmpty() ? QStringList() : QStringList{com1Failure};
+        const QStringList warnings = com1Failure.isEmpty() ? QStringList()
+                                                           : QStringList{"COM1 (/nonexistent/tolvek-com1): " + com1Failure};
         QCOMPARE(h.warnings, warnings);
         QCOMPARE(portState(h), port);
         QVERIFY(h.control("Frame8")->isHidden());
@@ -127,9 +134,10 @@ private Q_SLOTS:
         h.advance(20000);
         QCOMPARE(h.takeWrites(), QByteArrayList());
 
-        // The chosen COM1 clicked again runs its choice again, which retries.
+        // The chosen option clicked again runs its choice again, which retries.
         h.comm->failOpening(1, QString());
-        choose(h, "Option1");
+        h.comm->failOpening(2, QString());
+        choose(h, h.control<QRadioButton>("Option1")->isChecked() ? "Option1" : "Option2");
         QVERIFY(h.comm->portOpen());
 
         // END. Were any timer left running, its tick would reach a port that is open again.
@@ -256,13 +264,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("click"); // at that time
         QTest::addColumn<int>("hiddenAt");
         QTest::addColumn<QString>("port"); // once the click is done
-        const QString untouched = QStringLiteral("COM1 open 19200,N,8,1, opened 2: Option1 Option3");
+        const QString untouched = QStringLiteral("COM1 open 19200,N,8,1, opened 1: Option1 Option3");
         QTest::newRow("untouched") << 0 << "" << 5000 << untouched;
         QTest::newRow("view button at 3000") << 3000 << "Command34" << 8000 << untouched;
-        QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000 << "COM1 open 9600,N,8,1, opened 2: Option1 Option4";
-        // A missing COM2 leaves the port closed, on COM1.
+        QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000 << "COM1 open 9600,N,8,1, opened 1: Option1 Option4";
+        // A missing COM2 leaves the panel on COM1, open again.
         QTest::newRow("missing COM2 at 1000") << 1000 << "Option2" << 5000
-                                              << "COM1 closed 19200,N,8,1, opened 2: Option2 Option3";
+                                              << "COM1 open 19200,N,8,1, opened 2: Option1 Option3";
     }
 
     void portPanel()
@@ -283,7 +291,7 @@ private Q_SLOTS:
         if (!click.isEmpty())
             QTest::mouseClick(h->control(qPrintable(click)), Qt::LeftButton);
         const bool failed = click == "Option2";
-        QCOMPARE(h->warnings, failed ? QStringList{"COM2 is not there"} : QStringList());
+        QCOMPARE(h->warnings, failed ? QStringList{"COM2 (/nonexistent/tolvek-com2): COM2 is not there"} : QStringList());
         QCOMPARE(portState(*h), port);
         if (hiddenAt > at) {
             h->advance(hiddenAt - at - 1);
@@ -390,7 +398,98 @@ private Q_SLOTS:
         h->comm->failWriting(QStringLiteral("Input/output error"));
         h->advance(1000); // the first resend fails and ends the hold
         h->release("Command1");
-        QCOMPARE(h->warnings, QStringList(3, QStringLiteral("Input/output error")));
+        QCOMPARE(h->warnings, QStringList(3, QStringLiteral("COM1 (/nonexistent/tolvek-com1): Input/output error")));
+    }
+
+    // Never a box on a box: a held button's repeat that fails while a box is up shows none, and a
+    // port change ends the hold before it closes the port.
+    void oneBoxAtATime()
+    {
+        auto h = Harness::started();
+        quint8 heldDuringBox = 0;
+        h->whileWarning = [&] {
+            heldDuringBox = std::max(heldDuringBox, h->form->repeater().state().RepeatCode);
+            h->advance(1000);
+        };
+        h->comm->failOpening(2, QStringLiteral("No such file or directory"));
+        h->press("Command1");
+        choose(*h, "Option2");
+        h->release("Command1");
+        QCOMPARE(heldDuringBox, quint8(0));
+        QCOMPARE(h->warnings.size(), 1);
+
+        h->press("Command1");
+        h->comm->failWriting(QStringLiteral("Input/output error"));
+        h->click("Command17");
+        h->release("Command1");
+        QCOMPARE(h->boxesUp, 1);
+        QCOMPARE(h->warnings.size(), 2);
+    }
+
+    // A hold button's command is on the line before the button is painted down; only the
+    // hold buttons take the right and middle mouse buttons, and no button takes the others.
+    void pressing_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<Qt::MouseButton>("mouse");
+        QTest::addColumn<bool>("down");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("hold, left") << QByteArray("Command1") << Qt::LeftButton << true << 1;
+        QTest::newRow("hold, right") << QByteArray("Command5") << Qt::RightButton << true << 1;
+        QTest::newRow("hold, back") << QByteArray("Command1") << Qt::BackButton << false << 0;
+        QTest::newRow("one-shot, left") << QByteArray("Command17") << Qt::LeftButton << true << 0;
+        QTest::newRow("one-shot, right") << QByteArray("Command17") << Qt::RightButton << false << 0;
+        QTest::newRow("one-shot, middle") << QByteArray("Command44") << Qt::MiddleButton << false << 0;
+    }
+
+    void pressing()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(Qt::MouseButton, mouse);
+        QFETCH(bool, down);
+        QFETCH(int, sent);
+        auto h = shown();
+        struct SentAtPaint : QObject
+        {
+            Harness *h;
+            QList<qsizetype> seen;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    seen.append(h->comm->writes.size());
+                return false;
+            }
+        } paints;
+        paints.h = h.get();
+        PanelButton *b = h->button(button);
+        b->installEventFilter(&paints);
+        QTest::mousePress(b, mouse);
+        QApplication::processEvents(); // a paint asked for rather than done at once comes now
+        QCOMPARE(b->isDown(), down);
+        QCOMPARE(h->comm->writes.size(), sent);
+        if (down)
+            QVERIFY(!paints.seen.isEmpty() && paints.seen.first() == sent);
+        QTest::mouseRelease(b, mouse);
+        QVERIFY(!b->isDown());
+    }
+
+    void centredByTheFrame_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QPoint>("corner");
+        QTest::newRow("no frame") << QRect(0, 0, 1280, 1024) << QSize(618, 441) << QPoint(331, 291);
+        QTest::newRow("title bar and borders") << QRect(0, 0, 1280, 1024) << QSize(628, 476) << QPoint(326, 274);
+        QTest::newRow("second screen") << QRect(1280, 0, 800, 600) << QSize(628, 476) << QPoint(1366, 62);
+        QTest::newRow("screen too small") << QRect(0, 0, 600, 400) << QSize(628, 476) << QPoint(-14, -38);
+    }
+
+    void centredByTheFrame()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QSize, frame);
+        QFETCH(QPoint, corner);
+        QCOMPARE(layout::centredCorner(screen, frame), corner);
     }
 };
 

@@ -1,8 +1,9 @@
 // The least a Qt window on a serial port can do: open COM1's device at 19200 8N1, put "C09"
-// and a carriage return on the line when its one button is pressed, and take whatever comes
-// back off the line. It has the panel's full size and its "+" where the panel's is, so one set
+// and a carriage return on the line when its one button is pressed, before the button paints
+// itself down, and take whatever comes back off the line. It has the panel's full size and its "+" where the panel's is, so one set
 // of pointer coordinates drives both.
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSerialPort>
@@ -14,6 +15,31 @@ namespace {
 constexpr int kWidth = 618;
 constexpr int kHeight = 441;
 constexpr QRect kPlus{280, 192, 25, 17};
+
+// Writes at the press before anything is painted: the floor for a press's send.
+class WriteFirstButton final : public QPushButton
+{
+public:
+    WriteFirstButton(QSerialPort &port, QWidget *parent)
+        : QPushButton(QStringLiteral("+"), parent)
+        , m_port(port)
+    {
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton) {
+            // write() alone would leave the bytes for the next turn of the event loop.
+            m_port.write("C09\r", 4);
+            m_port.flush();
+        }
+        QPushButton::mousePressEvent(event);
+    }
+
+private:
+    QSerialPort &m_port;
+};
 
 } // namespace
 
@@ -28,9 +54,6 @@ int main(int argc, char *argv[])
     const QRect screen = window.screen()->geometry();
     window.move(screen.x() + (screen.width() - kWidth) / 2, screen.y() + (screen.height() - kHeight) / 2);
 
-    auto *plus = new QPushButton(QStringLiteral("+"), &window);
-    plus->setGeometry(kPlus);
-
     QSerialPort port(qEnvironmentVariable("TOLVEK_COM1", QStringLiteral("/dev/ttyS0")));
     if (!port.open(QIODevice::ReadWrite)) {
         qCritical("%s", qPrintable(port.errorString()));
@@ -42,11 +65,8 @@ int main(int argc, char *argv[])
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
 
-    QObject::connect(plus, &QPushButton::pressed, &port, [&port] {
-        // write() alone would leave the bytes for the next turn of the event loop.
-        port.write("C09\r", 4);
-        port.flush();
-    });
+    auto *plus = new WriteFirstButton(port, &window);
+    plus->setGeometry(kPlus);
     // Read and dropped: the yardstick for the cost of taking bytes off the line at all.
     QObject::connect(&port, &QSerialPort::readyRead, &port, [&port] { port.readAll(); });
 

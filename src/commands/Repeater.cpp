@@ -24,43 +24,43 @@ CommError Repeater::click(const vocabulary::Command &command)
 
 CommError Repeater::press(const vocabulary::Command &command)
 {
+    // The timing is set whatever the send's outcome: a failed press must not leave Timer1 at
+    // another button's interval for the arrows that follow.
+    CommError error;
     switch (command.press) {
     case PressForm::Standard:
         m_state.RepeatCode = command.repeatCode;
-        if (CommError error = sendHeld(command))
-            return error;
+        error = m_transfer.send(command.text);
         m_timer1->setInterval(*command.repeatInterval);
         // Both are running from the send: a new interval restarts their count.
         m_transfer.setTiming(vocabulary::kHoldTiming);
-        m_timer1->start();
-        return std::nullopt;
+        break;
     case PressForm::Arrow:
         if (const auto timing = vocabulary::arrowTiming(m_state.ArrowMode))
             m_transfer.setTiming(*timing);
         m_state.RepeatCode = command.repeatCode;
-        if (CommError error = sendHeld(command))
-            return error;
-        m_timer1->start();
-        return std::nullopt;
+        error = m_transfer.send(command.text);
+        break;
     }
-    Q_UNREACHABLE();
+    if (error) {
+        release(command);
+        return error;
+    }
+    m_timer1->start();
+    return std::nullopt;
 }
 
 void Repeater::Timer1_Timer()
 {
-    if (const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode))
-        if (CommError error = sendHeld(*command))
-            emit failed(*error);
-}
-
-CommError Repeater::sendHeld(const vocabulary::Command &command)
-{
-    CommError error = m_transfer.send(command.text);
+    const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode);
+    if (!command)
+        return;
     // A failed write ends the hold: with Timer1 still running, the failure would come back at
     // every tick while the button is no longer held.
-    if (error)
-        release(command);
-    return error;
+    if (CommError error = m_transfer.send(command->text)) {
+        release(*command);
+        emit failed(*error);
+    }
 }
 
 void Repeater::release(const vocabulary::Command &command)
@@ -78,6 +78,12 @@ void Repeater::release(const vocabulary::Command &command)
         return;
     }
     Q_UNREACHABLE();
+}
+
+void Repeater::releaseHeld()
+{
+    if (const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode))
+        release(*command);
 }
 
 void Repeater::stop()

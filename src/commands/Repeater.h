@@ -27,6 +27,8 @@ public:
     // A press whose send fails ends the hold at once and returns the failure.
     [[nodiscard]] CommError press(const vocabulary::Command &command);
     void release(const vocabulary::Command &command);
+    // Ends the hold in progress, if any, as its button's release would.
+    void releaseHeld();
     // Nothing repeats after this.
     void stop();
 
@@ -36,7 +38,6 @@ Q_SIGNALS:
 
 private:
     void Timer1_Timer();
-    [[nodiscard]] CommError sendHeld(const vocabulary::Command &command);
 
     Transfer &m_transfer;
     State m_state;

@@ -1,6 +1,7 @@
 #include "PortChoice.h"
 
 #include "LineFormat.h"
+#include "PortNames.h"
 
 PortChoice::PortChoice(CommControl &comm)
     : m_comm(comm)
@@ -17,6 +18,9 @@ void PortChoice::openAtStart()
 
 CommError PortChoice::choosePort(int port)
 {
+    // Closing and opening again would drop the line: modem lines toggle, a reply in flight is lost.
+    if (m_comm.portOpen() && m_comm.commPort() == port)
+        return std::nullopt;
     // Each step runs whatever the one before did; the last failure is the one reported.
     CommError failure;
     if (m_comm.portOpen())
@@ -28,16 +32,21 @@ CommError PortChoice::choosePort(int port)
     // would strand the panel without a port until it is started again.
     if (!failure && !m_comm.portOpen())
         failure = m_comm.setPortOpen(true);
-    return failure;
+    if (failure)
+        return onPort(port, *failure);
+    return std::nullopt;
 }
 
-void PortChoice::fallBack(int port)
+bool PortChoice::fallBack(int port)
 {
     (void)m_comm.setCommPort(port);
+    return !m_comm.setPortOpen(true);
 }
 
 CommError PortChoice::chooseSpeed(const QString &settings)
 {
     m_state.LineSettings = settings;
-    return m_comm.setSettings(m_state.LineSettings);
+    if (CommError e = m_comm.setSettings(m_state.LineSettings))
+        return onPort(m_comm.commPort(), *e);
+    return std::nullopt;
 }

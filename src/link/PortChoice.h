@@ -21,10 +21,12 @@ public:
 
     // COM1 at the start-up speed. Silent: the COM1 choice that follows reports a failure.
     void openAtStart();
-    // Closes the port, selects the new one and opens it again.
+    // Closes the port, selects the new one and opens it; the port that is open already stays
+    // open, untouched. A failure names the port and its device.
     [[nodiscard]] CommError choosePort(int port);
-    // After a failed change, once the user knows of it: the port number goes back.
-    void fallBack(int port);
+    // After a failed change, once the user knows of it: the other port, opened with the speed
+    // in force. Silent; says whether it opened.
+    bool fallBack(int port);
     [[nodiscard]] CommError chooseSpeed(const QString &settings);
 
 private:

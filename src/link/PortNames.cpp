@@ -13,3 +13,8 @@ QString portDeviceName(int port)
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
 #endif
 }
+
+QString onPort(int port, const QString &message)
+{
+    return QStringLiteral("COM%1 (%2): %3").arg(port).arg(portDeviceName(port), message);
+}

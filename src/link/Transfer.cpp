@@ -1,6 +1,7 @@
 #include "Transfer.h"
 
 #include "Framing.h"
+#include "PortNames.h"
 #include "Rendering.h"
 
 namespace {
@@ -38,14 +39,15 @@ CommError Transfer::send(std::string_view text)
 
 CommError Transfer::Hyouji(const QByteArray &text, SendModeTag)
 {
-    // The bytes go out before anything is shown; a failure is the caller's to report, after
-    // the send has otherwise run its course.
-    CommError error = m_comm->setOutput(text);
+    // The bytes go out before anything is shown. What did not go out is not shown as sent,
+    // and no reply is awaited for it; the failure is the caller's to report.
+    if (CommError error = m_comm->setOutput(text))
+        return onPort(m_comm->commPort(), *error);
     emit sentLineChanged(tolvek::render(text));
     m_timer2->start();
     m_state.AwaitingReply = 1;
     m_timer4->start();
-    return error;
+    return std::nullopt;
 }
 
 void Transfer::MSComm1_OnComm()

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 
 void showWarningBox(QWidget *parent, const QString &title, const QString &text)
 {
@@ -70,7 +71,8 @@ void Form1::wire()
     m_label25 = control<MonitorLine>("Label25");
     m_command34 = control<PanelButton>("Command34");
     m_frame8 = control<QFrame>("Frame8");
-    m_option1 = control<QRadioButton>("Option1");
+    m_portOptions[0] = control<QRadioButton>("Option1");
+    m_portOptions[1] = control<QRadioButton>("Option2");
 
     // Every name in the tables is a literal, so its view ends at a terminating zero.
     for (const vocabulary::Command &command : vocabulary::kCommands) {
@@ -80,6 +82,7 @@ void Form1::wire()
             connect(button, &QPushButton::clicked, this, [this, &command] { commandClick(command); });
             break;
         case vocabulary::Activation::Hold:
+            button->setHoldToRepeat(true);
             connect(button, &PanelButton::mouseDown, this, [this, &command] { holdPress(command); });
             connect(button, &PanelButton::mouseUp, m_repeater, [this, &command] { m_repeater->release(command); });
             break;
@@ -93,8 +96,8 @@ void Form1::wire()
     connect(control<PanelButton>("Command33"), &QPushButton::clicked, this, &Form1::Command33_Click);
     connect(m_command34, &QPushButton::clicked, this, &Form1::Command34_Click);
     // clicked, not toggled: a click on the option already chosen runs its choice again.
-    connect(m_option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
-    connect(control<QRadioButton>("Option2"), &QRadioButton::clicked, this, &Form1::Option2_Click);
+    connect(m_portOptions[0], &QRadioButton::clicked, this, &Form1::Option1_Click);
+    connect(m_portOptions[1], &QRadioButton::clicked, this, &Form1::Option2_Click);
     connect(control<QRadioButton>("Option3"), &QRadioButton::clicked, this, &Form1::Option3_Click);
     connect(control<QRadioButton>("Option4"), &QRadioButton::clicked, this, &Form1::Option4_Click);
     connect(m_timer3, &Timer::timeout, this, &Form1::Timer3_Timer);
@@ -108,20 +111,41 @@ void Form1::wire()
 
 void Form1::report(const CommError &error)
 {
-    if (error)
-        m_warn(this, windowTitle(), *error);
+    // One box at a time: a timer that ticks in the box's own event loop and fails too would
+    // stack a second box on it, and the first would take no keys until the second went.
+    if (!error || m_warningShown)
+        return;
+    m_warningShown = true;
+    m_warn(this, windowTitle(), *error);
+    m_warningShown = false;
 }
 
 void Form1::Form_Load()
 {
-    // Centred for the whole design height, then shortened: the top edge stays where it was.
-    const QRect screen = this->screen()->geometry();
-    move(screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
+    centre();
     setClientDepth(layout::kClosedDepth);
 
     m_ports.openAtStart();
-    m_option1->setChecked(true);
+    m_portOptions[0]->setChecked(true);
     Option1_Click();
+}
+
+void Form1::centre()
+{
+    // The frame is centred for the whole design depth; when the window is shortened its top
+    // edge stays where it is. The frame's size is known only once the window is framed.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize outer = QSize(width(), layout::toPixels(layout::kFullDepth, m_dpi)).grownBy(frame);
+    move(layout::centredCorner(screen()->geometry(), outer));
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (!m_centredInFrame && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+        m_centredInFrame = true;
+        centre();
+    }
 }
 
 void Form1::Command16_Click()

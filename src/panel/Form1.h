@@ -55,6 +55,7 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -65,6 +66,7 @@ private:
 
     // Start-up and end.
     void Form_Load();
+    void centre();
     void Command16_Click();
     void stopAndClosePort();
 
@@ -101,5 +103,8 @@ private:
     MonitorLine *m_label25 = nullptr;
     PanelButton *m_command34 = nullptr;
     QFrame *m_frame8 = nullptr;
-    QRadioButton *m_option1 = nullptr;
+    QRadioButton *m_portOptions[2] = {}; // COM1, COM2
+
+    bool m_warningShown = false;
+    bool m_centredInFrame = false; // centred again once the window manager has framed the window
 };

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
+#include <QRect>
 
 class QPainter;
 class QWidget;
@@ -18,6 +19,13 @@ constexpr int toPixels(int twips, int dpi)
     return int((scaled + kTwipsPerInch / 2) / kTwipsPerInch);
 }
 static_assert(toPixels(15, 96) == 1 && toPixels(kFullDepth, 96) == 441 && toPixels(kClosedDepth, 96) == 321);
+
+// Where a window's frame goes so that it stands in the middle of the screen, as it would with
+// the given frame size; a screen smaller than the frame gives a corner off the screen.
+constexpr QPoint centredCorner(const QRect &screen, const QSize &frame)
+{
+    return screen.topLeft() + QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
+}
 
 // Creates every control of the table on window, named after its row. The lines are not
 // widgets: the window paints them with paintLines beneath its controls.

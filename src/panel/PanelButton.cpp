@@ -5,26 +5,40 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace {
+
+constexpr Qt::MouseButtons kHoldButtons = Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;
+
+} // namespace
+
 void PanelButton::mousePressEvent(QMouseEvent *event)
 {
+    if (!m_holdToRepeat || !(event->button() & kHoldButtons)) {
+        QPushButton::mousePressEvent(event);
+        return;
+    }
+    // The push button paints itself down at once; the command must not wait for that.
+    emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         QPushButton::mousePressEvent(event);
     } else {
-        // Look pressed for the other buttons too; the click stays the left button's.
         setDown(true);
         event->accept();
     }
-    emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void PanelButton::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (!m_holdToRepeat || !(event->button() & kHoldButtons)) {
+        QPushButton::mouseReleaseEvent(event);
+        return;
+    }
     if (event->button() == Qt::LeftButton)
         QPushButton::mouseReleaseEvent(event);
     else
         event->accept();
     // Down for as long as any mouse button still holds it.
-    if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
+    if (!(event->buttons() & kHoldButtons))
         setDown(false);
     emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
 }

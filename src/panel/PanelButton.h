@@ -2,16 +2,19 @@
 
 #include <QPushButton>
 
-// A push button of the panel. It reports the press and the release of every mouse button,
-// not only the left one, for the hold-to-repeat buttons; Enter clicks it as Space does,
-// which a push button outside a dialog would not do; and a caption too wide for the face
-// wraps at its spaces, as on the buttons two lines deep.
+// A push button of the panel. A hold-to-repeat button reports the press and the release of
+// the left, right and middle mouse buttons, the press before it is painted down, so the command
+// goes out first; the others act as the platform's buttons do. Enter clicks it as Space does,
+// which a push button outside a dialog would not do; and a caption too wide for the face wraps
+// at its spaces, as on the buttons two lines deep.
 class PanelButton final : public QPushButton
 {
     Q_OBJECT
 
 public:
     using QPushButton::QPushButton;
+
+    void setHoldToRepeat(bool hold) { m_holdToRepeat = hold; }
 
 Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
@@ -22,4 +25,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool m_holdToRepeat = false;
 };

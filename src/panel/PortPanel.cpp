@@ -2,9 +2,11 @@
 // it, and Timer3 hides it when nothing is chosen.
 #include "Form1.h"
 
+#include "commands/Repeater.h"
 #include "link/LineFormat.h"
 
 #include <QFrame>
+#include <QRadioButton>
 
 void Form1::Command33_Click()
 {
@@ -41,9 +43,13 @@ void Form1::Option4_Click()
 
 void Form1::choosePort(int port, int fallback)
 {
+    // A hold's repeat would meet the port closed while the box is up.
+    m_repeater->releaseHeld();
     if (const CommError failure = m_ports.choosePort(port)) {
         report(failure);
-        m_ports.fallBack(fallback);
+        // Left with no port at all, the next click would only warn again.
+        if (m_ports.fallBack(fallback))
+            m_portOptions[fallback - 1]->setChecked(true);
         return;
     }
     m_frame8->hide();

@@ -3,9 +3,11 @@ window read back over AT-SPI, projector-sim's frame log as the witness of the li
 Run as  python3 test_panel.py PANEL SIM [unittest arguments]."""
 
 import ctypes
+import fcntl
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -50,10 +52,31 @@ def die_with_us():
 
 
 def spawn(test, *args, **kwargs):
-    """A process killed after the test."""
+    """A process ended after the test as a user would end it, and killed if it will not go."""
     proc = test.enterContext(subprocess.Popen([str(a) for a in args], preexec_fn=die_with_us, **kwargs))
-    test.addCleanup(proc.kill)
+
+    def end():
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+    test.addCleanup(end)
     return proc
+
+
+def exclusive(device):
+    """Whether the terminal refuses every opener but root (TIOCEXCL), as a port left open does."""
+    fd = os.open(device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        return struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0] != 0  # TIOCGEXCL
+    finally:
+        os.close(fd)
+
+
+def lock_files(path):
+    """The lock files that name the device by this path."""
+    return list(Path("/run/lock").glob("LCK.." + str(path).replace("/", "_")))
 
 
 def xdotool(*args):

@@ -2,10 +2,11 @@
 monitor view, and a line that misbehaves."""
 
 import os
+import signal
 import time
 import unittest
 
-from panel_driver import CLOSED_DEPTH, Panel, Simulator, main, poll
+from panel_driver import CLOSED_DEPTH, Panel, Simulator, exclusive, lock_files, main, poll
 
 # Every one-shot button and status query, with the frame a click on it must send.
 SENDS = {f"Command{n}": f"{text}\\r" for n, text in (pair.split("=") for pair in """
@@ -58,13 +59,23 @@ class Faults(unittest.TestCase):
                          for fd in os.listdir(f"/proc/{holder.pid}/fd")), "the port held", 5)
         panel = Panel(self, sim.link, wait=False)
         panel.dismiss_the_box()
-        holder.kill()
-        holder.wait()
+        holder.terminate()  # as a user ends it: the port comes free for everyone, not root alone
+        self.assertEqual(holder.wait(5), 0)
         panel.click("Command33")
         poll(lambda: panel.showing("Option1"), "the port panel shown")
         panel.click("Option1")
         panel.click("Command28")
         self.assertEqual(sim.wait(1)[0][1], "C07\\r")
+
+    def test_killed_logged_out_or_interrupted_it_releases_the_port_and_ends_with_0(self):
+        for number in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+            with self.subTest(signal.Signals(number).name):
+                sim = Simulator(self)
+                panel = Panel(self, sim.link)
+                self.assertTrue(exclusive(sim.device) and lock_files(sim.link))
+                panel.proc.send_signal(number)
+                self.assertEqual(panel.proc.wait(5), 0)
+                self.assertFalse(exclusive(sim.device) or lock_files(sim.link))
 
     def test_a_hangup_warns_once_at_the_next_click(self):
         sim = Simulator(self, "--hangup-after", "3")

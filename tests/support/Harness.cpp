@@ -12,7 +12,15 @@ Form1 &Harness::start()
     Form1::Services services;
     services.comm.reset(comm);
     services.makeTimer = clock.factory();
-    services.warn = [this](QWidget *, const QString &, const QString &text) { warnings.append(text); };
+    services.warn = [this](QWidget *, const QString &, const QString &text) {
+        warnings.append(text);
+        boxesUp = std::max(boxesUp, ++m_open);
+        if (whileWarning) // as a box's own event loop would run timers
+            whileWarning();
+        --m_open;
+    };
+    qputenv("TOLVEK_COM1", "/nonexistent/tolvek-com1");
+    qputenv("TOLVEK_COM2", "/nonexistent/tolvek-com2");
     form = std::make_unique<Form1>(std::move(services));
     return *form;
 }

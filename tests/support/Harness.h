@@ -20,6 +20,8 @@ struct Harness
     FakeCommControl *comm = new FakeCommControl;
     VirtualClock clock;
     QStringList warnings;
+    std::function<void()> whileWarning; // runs while a box is up
+    int boxesUp = 0;                     // the most ever up at once
     std::unique_ptr<Form1> form;
 
     Harness() = default;
@@ -48,4 +50,7 @@ struct Harness
     void release(const char *name, Qt::MouseButton button = Qt::LeftButton) const;
     // What went on the line since the last call.
     QByteArrayList takeWrites();
+
+private:
+    int m_open = 0;
 };

@@ -4,6 +4,9 @@
 
 Rig::Rig()
 {
+    // The messages name the devices; tests never name a real one.
+    qputenv("TOLVEK_COM1", "/nonexistent/tolvek-com1");
+    qputenv("TOLVEK_COM2", "/nonexistent/tolvek-com2");
     QObject::connect(&transfer, &Transfer::sentLineChanged, [this](const QString &t) { txd = t; });
     QObject::connect(&transfer, &Transfer::receivedLineChanged, [this](const QString &t) { rxd = t; });
     QObject::connect(&transfer, &Transfer::receivedLineEdited,
