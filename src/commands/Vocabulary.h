@@ -9,8 +9,9 @@
 #include <optional>
 #include <string_view>
 
-// Everything the panel can say to the projector, with the button that says it and how.
-// The window is wired from these tables; no other code names a command.
+// Everything the panel can say to the projector, with the button that says it and how, and
+// the name a script says it by. The window is wired from these tables; no other code names a
+// command.
 namespace vocabulary {
 
 using std::chrono::milliseconds;
@@ -21,6 +22,7 @@ enum class ReleaseForm : quint8 { Standard, Zoom };
 
 struct Command
 {
+    std::string_view name; // lower-case, stable: scripts and room-control systems use it
     std::string_view button;
     std::string_view text; // sent with one carriage return after it
     Activation activation = Activation::Click;
@@ -31,57 +33,59 @@ struct Command
     ReleaseForm release = ReleaseForm::Standard;
 };
 
-constexpr Command click(std::string_view button, std::string_view text, bool setsArrowTiming = false)
+constexpr Command click(std::string_view name, std::string_view button, std::string_view text,
+                        bool setsArrowTiming = false)
 {
-    return {button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt,
+    return {name, button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt,
             ReleaseForm::Standard};
 }
 
-constexpr Command hold(std::string_view button, std::string_view text, quint8 code, PressForm press,
-                       std::optional<milliseconds> repeat, ReleaseForm release = ReleaseForm::Standard)
+constexpr Command hold(std::string_view name, std::string_view button, std::string_view text, quint8 code,
+                       PressForm press, std::optional<milliseconds> repeat,
+                       ReleaseForm release = ReleaseForm::Standard)
 {
-    return {button, text, Activation::Hold, false, code, press, repeat, release};
+    return {name, button, text, Activation::Hold, false, code, press, repeat, release};
 }
 
 inline constexpr milliseconds kAdjusterRepeat{250};
 inline constexpr milliseconds kSelectRepeat{500};
 
 inline constexpr auto kCommands = std::to_array<Command>({
-    click("Command17", "C00"),
-    click("Command52", "C01"),
-    click("Command18", "C02"),
-    click("Command27", "C05"),
-    click("Command28", "C07"),
-    hold("Command1", "C09", 1, PressForm::Standard, kAdjusterRepeat),
-    hold("Command2", "C0A", 2, PressForm::Standard, kAdjusterRepeat),
-    click("Command19", "C0B"),
-    click("Command20", "C0C"),
-    click("Command21", "C0D"),
-    click("Command22", "C0E"),
-    click("Command31", "C0F"),
-    click("Command32", "C10"),
-    click("Command23", "C1C", true),
-    click("Command24", "C1D"),
-    click("Command3", "C1E"),
-    hold("Command30", "C20", 15, PressForm::Standard, kAdjusterRepeat),
-    hold("Command42", "C21", 16, PressForm::Standard, kAdjusterRepeat),
-    click("Command53", "C27"),
-    click("Command54", "C2A"),
-    click("Command55", "C2B"),
-    hold("Command48", "C30", 17, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
-    hold("Command49", "C31", 18, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
-    hold("Command8", "C3A", 6, PressForm::Arrow, std::nullopt),
-    hold("Command9", "C3B", 5, PressForm::Arrow, std::nullopt),
-    hold("Command5", "C3C", 3, PressForm::Arrow, std::nullopt),
-    hold("Command7", "C3D", 4, PressForm::Arrow, std::nullopt),
-    hold("Command40", "C3E", 14, PressForm::Standard, kSelectRepeat),
-    hold("Command6", "C3F", 13, PressForm::Standard, kSelectRepeat),
-    click("Command25", "C43"),
-    click("Command26", "C44"),
-    click("Command13", "C89", true),
-    click("Command14", "C8A"),
-    hold("Command50", "C8E", 19, PressForm::Standard, kAdjusterRepeat),
-    hold("Command51", "C8F", 20, PressForm::Standard, kAdjusterRepeat),
+    click("power-on", "Command17", "C00"),
+    click("c01", "Command52", "C01"),
+    click("power-off", "Command18", "C02"),
+    click("input-pc", "Command27", "C05"),
+    click("input-video", "Command28", "C07"),
+    hold("vol-up", "Command1", "C09", 1, PressForm::Standard, kAdjusterRepeat),
+    hold("vol-down", "Command2", "C0A", 2, PressForm::Standard, kAdjusterRepeat),
+    click("audio-mute-on", "Command19", "C0B"),
+    click("audio-mute-off", "Command20", "C0C"),
+    click("video-mute-on", "Command21", "C0D"),
+    click("video-mute-off", "Command22", "C0E"),
+    click("screen-normal", "Command31", "C0F"),
+    click("screen-wide", "Command32", "C10"),
+    click("menu-on", "Command23", "C1C", true),
+    click("menu-off", "Command24", "C1D"),
+    click("display-clear", "Command3", "C1E"),
+    hold("bright-up", "Command30", "C20", 15, PressForm::Standard, kAdjusterRepeat),
+    hold("bright-down", "Command42", "C21", 16, PressForm::Standard, kAdjusterRepeat),
+    click("image", "Command53", "C27"),
+    click("power-management-on", "Command54", "C2A"),
+    click("power-management-off", "Command55", "C2B"),
+    hold("zoom-up", "Command48", "C30", 17, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
+    hold("zoom-down", "Command49", "C31", 18, PressForm::Standard, kAdjusterRepeat, ReleaseForm::Zoom),
+    hold("cursor-right", "Command8", "C3A", 6, PressForm::Arrow, std::nullopt),
+    hold("cursor-left", "Command9", "C3B", 5, PressForm::Arrow, std::nullopt),
+    hold("cursor-up", "Command5", "C3C", 3, PressForm::Arrow, std::nullopt),
+    hold("cursor-down", "Command7", "C3D", 4, PressForm::Arrow, std::nullopt),
+    hold("r-click", "Command40", "C3E", 14, PressForm::Standard, kSelectRepeat),
+    hold("select", "Command6", "C3F", 13, PressForm::Standard, kSelectRepeat),
+    click("freeze-on", "Command25", "C43"),
+    click("freeze-off", "Command26", "C44"),
+    click("a-image", "Command13", "C89", true),
+    click("p-timer", "Command14", "C8A"),
+    hold("keystone-up", "Command50", "C8E", 19, PressForm::Standard, kAdjusterRepeat),
+    hold("keystone-down", "Command51", "C8F", 20, PressForm::Standard, kAdjusterRepeat),
 });
 
 // The status queries, and how the status line reads each one's reply.
@@ -89,17 +93,18 @@ enum class Reading : quint8 { Status, Mode, LampTime, Setting, Temperatures };
 
 struct Query
 {
+    std::string_view name;
     std::string_view button;
     std::string_view text;
     Reading reading;
 };
 
 inline constexpr auto kQueries = std::to_array<Query>({
-    {"Command44", "CR0", Reading::Status},
-    {"Command45", "CR1", Reading::Mode},
-    {"Command46", "CR3", Reading::LampTime},
-    {"Command47", "CR4", Reading::Setting},
-    {"Command56", "CR6", Reading::Temperatures},
+    {"status", "Command44", "CR0", Reading::Status},
+    {"mode", "Command45", "CR1", Reading::Mode},
+    {"lamp-time", "Command46", "CR3", Reading::LampTime},
+    {"setting", "Command47", "CR4", Reading::Setting},
+    {"temp", "Command56", "CR6", Reading::Temperatures},
 });
 
 // Timer2 (reply time-out) and Timer4 (monitor clear) outside and during holds.
@@ -176,9 +181,39 @@ constexpr std::size_t holdCount()
     return n;
 }
 
+// A name is lower-case letters and digits in words joined by single hyphens.
+constexpr bool wellNamed(std::string_view name)
+{
+    if (name.empty() || name.front() == '-' || name.back() == '-' || name.find("--") != name.npos)
+        return false;
+    for (const char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'))
+            return false;
+    return true;
+}
+
+constexpr bool namesWellFormedAndUnique()
+{
+    std::array<std::string_view, kCommands.size() + kQueries.size()> names{};
+    std::size_t n = 0;
+    for (const Command &c : kCommands)
+        names[n++] = c.name;
+    for (const Query &q : kQueries)
+        names[n++] = q.name;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!wellNamed(names[i]))
+            return false;
+        for (std::size_t j = i + 1; j < names.size(); ++j)
+            if (names[i] == names[j])
+                return false;
+    }
+    return true;
+}
+
 } // namespace detail
 
 static_assert(detail::wellFormed());
+static_assert(detail::namesWellFormedAndUnique());
 static_assert(detail::uniqueButtonsAndTexts());
 static_assert(kCommands.size() == 35 && detail::holdCount() == 14 && kQueries.size() == 5);
 
