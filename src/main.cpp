@@ -1,4 +1,4 @@
-#include "link/SerialCommControl.h"
+#include "link/DeviceCommControl.h"
 #include "link/TerminationSignals.h"
 #include "panel/Form1.h"
 
@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
             QCoreApplication::exit(0); // leaves the start-up box's loop
     });
 
-    Form1 form({.comm = std::make_unique<SerialCommControl>()});
+    Form1 form({.comm = std::make_unique<DeviceCommControl>()});
     if (terminated)
         return 0;
     window = &form;

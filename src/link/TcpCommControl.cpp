@@ -1,0 +1,127 @@
+#include "TcpCommControl.h"
+
+#include "LineFormat.h"
+#include "PortNames.h"
+
+#include <QTcpSocket>
+#include <QUrl>
+
+namespace {
+
+const QString kScheme = QStringLiteral("tcp");
+
+struct Address
+{
+    QString host;
+    quint16 port = 0;
+};
+
+std::optional<Address> addressOf(const QString &device)
+{
+    const QUrl url(device, QUrl::StrictMode);
+    const int port = url.port();
+    if (!url.isValid() || url.scheme().compare(kScheme, Qt::CaseInsensitive) != 0 || url.host().isEmpty()
+        || port <= 0 || !url.userInfo().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
+        return std::nullopt;
+    return Address{url.host(), quint16(port)};
+}
+
+} // namespace
+
+bool TcpCommControl::carries(const QString &device)
+{
+    return device.startsWith(kScheme + QStringLiteral("://"), Qt::CaseInsensitive);
+}
+
+TcpCommControl::TcpCommControl(QObject *parent)
+    : CommControl(parent)
+    , m_socket(new QTcpSocket(this))
+{
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] { raise(CommEvent::Receive); });
+    connect(m_socket, &QTcpSocket::disconnected, this, &TcpCommControl::connectionEnded);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // The far end closing (or resetting) is reported once, as the end of the connection.
+        if (m_open && error != QAbstractSocket::RemoteHostClosedError
+            && m_socket->state() == QAbstractSocket::ConnectedState)
+            raise(CommEvent::Error);
+    });
+}
+
+TcpCommControl::~TcpCommControl()
+{
+    (void)setPortOpen(false);
+}
+
+CommError TcpCommControl::setCommPort(int port)
+{
+    if (m_open)
+        return tr("The port is open: close it before choosing another one.");
+    if (port < 1)
+        return tr("There is no port number %1.").arg(port);
+    m_commPort = port;
+    return std::nullopt;
+}
+
+CommError TcpCommControl::setSettings(const QString &settings)
+{
+    if (!LineFormat::parse(settings))
+        return tr("The line settings \"%1\" are not valid.").arg(settings);
+    m_settings = settings;
+    return std::nullopt;
+}
+
+CommError TcpCommControl::setPortOpen(bool open)
+{
+    if (open == m_open)
+        return std::nullopt;
+    if (!open) {
+        m_open = false; // before the socket says it disconnected: this end is no loss
+        m_socket->flush();
+        m_socket->abort();
+        return std::nullopt;
+    }
+    const QString device = portDeviceName(m_commPort);
+    const std::optional<Address> address = addressOf(device);
+    if (!address)
+        return tr("\"%1\" is not a network device of the form tcp://HOST:PORT.").arg(device);
+    m_socket->connectToHost(address->host, address->port);
+    // Blocking, as opening a serial device is, and bounded.
+    if (!m_socket->waitForConnected(int(kConnectTimeout.count()))) {
+        const QString message = m_socket->errorString();
+        m_socket->abort();
+        return message;
+    }
+    m_open = true;
+    return std::nullopt;
+}
+
+CommError TcpCommControl::setOutput(const QByteArray &bytes)
+{
+    if (!m_open)
+        return tr("The port is not open.");
+    if (m_socket->write(bytes) != bytes.size())
+        return m_socket->errorString();
+    // Out now rather than at the next turn of the event loop, as with the serial port.
+    m_socket->flush();
+    return std::nullopt;
+}
+
+QByteArray TcpCommControl::input()
+{
+    return m_socket->readAll();
+}
+
+void TcpCommControl::connectionEnded()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_socket->abort();
+    raise(CommEvent::DeviceLost);
+}
+
+void TcpCommControl::raise(CommEvent event)
+{
+    m_event = event;
+    emit onComm();
+}
