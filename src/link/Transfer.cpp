@@ -85,6 +85,7 @@ void Transfer::Timer2_Timer()
     m_timer2->stop();
     emptyBuffer();
     m_state.AwaitingReply = 0;
+    emit replyTimeEnded();
 }
 
 void Transfer::Timer4_Timer()

@@ -70,6 +70,9 @@ Q_SIGNALS:
     void replyReceived();
     // Timer4 has blanked TXD and RXD; whatever else the monitor shows goes too.
     void monitorCleared();
+    // Timer2 has ticked and the buffer is empty again: whatever came back for the last send,
+    // if anything, came before this.
+    void replyTimeEnded();
 
 private:
     [[nodiscard]] CommError Hyouji(const QByteArray &text, SendModeTag);

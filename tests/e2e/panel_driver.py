@@ -84,15 +84,20 @@ def xdotool(*args):
 
 
 class Simulator:
-    """projector-sim on a pseudo-terminal, behind a link in a directory of its own."""
+    """projector-sim on a pseudo-terminal, behind a link in a directory of its own; or, with
+    tcp, listening on the loopback, its link then its tcp:// address."""
 
-    def __init__(self, test, *options):
+    def __init__(self, test, *options, tcp=False):
         work = Path(tempfile.mkdtemp(prefix="tolvek-e2e-"))
         test.addCleanup(shutil.rmtree, work)
         self.link, self.log = work / "projector", work / "frames.log"
-        self.proc = spawn(test, SIM, "--link", self.link, "--log", self.log, *options,
-                          stdout=subprocess.PIPE, text=True)
+        where = ("--tcp", "127.0.0.1:0") if tcp else ("--link", self.link)
+        self.proc = spawn(test, SIM, *where, "--log", self.log, *options, stdout=subprocess.PIPE, text=True)
         self.device = self.proc.stdout.readline().strip()
+        if tcp:
+            if not self.device:
+                raise unittest.SkipTest("this projector-sim has no --tcp")
+            self.link = self.device
         self.started = time.monotonic()  # the log's clock starts once the device is printed
 
     def frames(self):
