@@ -117,6 +117,9 @@ void TestTcpPort::droppedConnectionIsALostDeviceAndReconnects()
     QVERIFY(m_gateway->accept());
     QCOMPARE(comm.setOutput("C00\r"), CommError{});
     QCOMPARE(m_gateway->read(4), QByteArray("C00\r"));
+    events.clear();
+    m_gateway->peer->write("\x06");
+    QTRY_COMPARE_WITH_TIMEOUT(received, QByteArray("\x06\x06"), kWaitMs);
 
     // Closing from this end is no loss.
     events.clear();

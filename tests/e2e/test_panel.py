@@ -107,6 +107,28 @@ class Faults(unittest.TestCase):
         self.assertEqual(panel.text("Label25"), " Stand by")
 
 
+class Network(unittest.TestCase):
+    def test_through_a_gateway_clicks_are_acked_and_a_hangup_is_a_pulled_adapter(self):
+        sim = Simulator(self, "--hangup-after", "1", tcp=True)
+        panel = Panel(self, sim.link)
+        panel.open_monitor()
+        panel.click("Command28")
+        panel.wait_text("Label12", " ACK ")
+        self.assertEqual(sim.proc.wait(3), 0)
+        panel.click("Command27")
+        panel.dismiss_the_box()  # and only one
+        panel.wait_text("Label12", "", 2.0)  # so that the next reply stands alone
+        # The gateway back at the same address: choosing the port connects again.
+        sim = Simulator(self, tcp=sim.link.removeprefix("tcp://"))
+        panel.click("Command33")
+        poll(lambda: panel.showing("Option1"), "the port panel shown")
+        panel.click("Option1")
+        panel.click("Command28")
+        self.assertEqual(sim.wait(1)[0][1], "C07\\r")
+        panel.wait_text("Label12", " ACK ")
+        self.assertEqual(panel.end(), 0)  # blocked by any further box
+
+
 class Flood(unittest.TestCase):
     def test_a_megabyte_of_noise_keeps_memory_bounded_and_clicks_prompt(self):
         quiet = Panel(self, Simulator(self).link)
