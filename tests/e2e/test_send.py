@@ -31,7 +31,7 @@ class OverPty(unittest.TestCase):
         return "/nonexistent/tolvek-send", "No such file or directory"
 
     def test_commands_ack_and_queries_say_the_state_in_words(self):
-        sim = self.simulator("--warmup", "0.2", "--hours", "42", "--reversal", "10")
+        sim = self.simulator("--warmup", "0.2", "--hours", "42", "--reversal", "10", "--split-gap", "10")
         run = send("--port", sim.link, "power-on", "input-video", "status", "mode", "lamp-time", "setting", "temp")
         self.assertEqual(run.returncode, 0, run.stderr)
         lines = run.stdout.splitlines()
