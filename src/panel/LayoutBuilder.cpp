@@ -18,6 +18,10 @@ namespace layout {
 
 namespace {
 
+// The least a caption is narrowed to, and the step, where a stand-in face is wider.
+constexpr qreal kSmallestPoints = 6;
+constexpr qreal kPointStep = 0.25;
+
 // The logo, drawn anew whenever the screen it is on has another pixel density.
 class LogoLabel final : public QLabel
 {
@@ -92,6 +96,18 @@ QWidget *create(const Control &c, QWidget *parent)
     Q_UNREACHABLE();
 }
 
+// Where the layout's faces are missing, a stand-in can be wider: narrow its font until the
+// caption fits its control, rather than let the control cut it off at both ends. The push
+// buttons need not: they wrap a caption at its spaces.
+void fitCaption(QWidget *w)
+{
+    QFont f = w->font();
+    while (w->sizeHint().width() > w->width() && f.pointSizeF() - kPointStep >= kSmallestPoints) {
+        f.setPointSizeF(f.pointSizeF() - kPointStep);
+        w->setFont(f);
+    }
+}
+
 void dress(QWidget *w, const Control &c)
 {
     QPalette palette = w->palette();
@@ -108,6 +124,8 @@ void dress(QWidget *w, const Control &c)
     w->setPalette(palette);
     if (c.font != FontCode::None)
         w->setFont(font(c.font));
+    if ((c.kind == Kind::Label && !c.sunkenBorder) || c.kind == Kind::Option)
+        fitCaption(w);
 }
 
 } // namespace
