@@ -54,9 +54,9 @@ Outcome parse(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and end."));
     const std::array<QCommandLineOption, 2> ports{
-        QCommandLineOption(QStringLiteral("com1"), QStringLiteral("The device for COM1, over TOLVEK_COM1."),
+        QCommandLineOption(QStringLiteral("com1"), QStringLiteral("The device for COM1; wins over TOLVEK_COM1."),
                            QStringLiteral("device")),
-        QCommandLineOption(QStringLiteral("com2"), QStringLiteral("The device for COM2, over TOLVEK_COM2."),
+        QCommandLineOption(QStringLiteral("com2"), QStringLiteral("The device for COM2; wins over TOLVEK_COM2."),
                            QStringLiteral("device")),
     };
     const QList<QCommandLineOption> ours{help, version, ports[0], ports[1]};
