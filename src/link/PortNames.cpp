@@ -1,6 +1,7 @@
 #include "PortNames.h"
 
 #include <QFile>
+#include <QHash>
 
 #ifdef Q_OS_UNIX
 #include <climits>
@@ -9,11 +10,18 @@
 
 namespace {
 
+QHash<int, QByteArray> &setDevices()
+{
+    static QHash<int, QByteArray> devices;
+    return devices;
+}
+
 // As bytes: a path need not be valid in any encoding, and decoding loses what is not.
 QByteArray configuredDevice(int port)
 {
-    QByteArray chosen = qgetenv(QByteArray("TOLVEK_COM") + QByteArray::number(port));
-    if (!chosen.isEmpty())
+    if (QByteArray set = setDevices().value(port); !set.isEmpty())
+        return set;
+    if (QByteArray chosen = qgetenv(QByteArray("TOLVEK_COM") + QByteArray::number(port)); !chosen.isEmpty())
         return chosen;
 #ifdef Q_OS_WIN
     return "COM" + QByteArray::number(port);
@@ -39,6 +47,14 @@ QString portDevicePath(int port)
 #endif
     // Missing, or no path at all: opening it says what is wrong.
     return QFile::decodeName(device);
+}
+
+void setPortDevice(int port, const QString &device)
+{
+    if (device.isEmpty())
+        setDevices().remove(port);
+    else
+        setDevices().insert(port, QFile::encodeName(device));
 }
 
 QString onPort(int port, const QString &message)

@@ -74,9 +74,9 @@ def exclusive(device):
         os.close(fd)
 
 
-def lock_files(path):
-    """The lock files that name the device by this path."""
-    return list(Path("/run/lock").glob("LCK.." + str(path).replace("/", "_")))
+def lock_files(device):
+    """The lock files that name the device (the panel locks it by the path its links lead to)."""
+    return list(Path("/run/lock").glob("LCK.." + str(device).removeprefix("/dev/").replace("/", "_")))
 
 
 def xdotool(*args):
