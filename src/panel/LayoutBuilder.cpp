@@ -1,5 +1,6 @@
 #include "LayoutBuilder.h"
 
+#include "Accessibility.h"
 #include "MonitorLine.h"
 #include "PanelButton.h"
 
@@ -114,6 +115,7 @@ void build(QWidget *window, int dpi)
     QHash<std::string_view, QWidget *> made;
     QHash<std::string_view, QButtonGroup *> groups;
     std::vector<std::pair<int, QWidget *>> tabOrder;
+    accessibility::prepare(window);
 
     for (const Control &c : kControls) {
         if (c.kind == Kind::Line)
