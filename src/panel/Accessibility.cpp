@@ -15,14 +15,18 @@ namespace {
 // Marks the windows whose controls get the interface below.
 constexpr QLatin1StringView kWatcherName("accessibility-edge-watcher");
 
-bool inView(const QWidget *w)
+QRect placeInWindow(const QWidget *w)
 {
-    const QWidget *top = w->window();
-    return QRect(w->mapTo(top, QPoint(0, 0)), w->size()).intersects(top->rect());
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
 }
 
-// Tells a screen reader, which keeps what it has read, when a change of the window's depth
-// takes controls out of view or brings them back.
+bool inView(const QWidget *w)
+{
+    return placeInWindow(w).intersects(w->window()->rect());
+}
+
+// Tells a screen reader, which keeps what it has read, which controls the window cuts off
+// once it shows (Qt has just said they all show) and which come or go as its depth changes.
 class EdgeWatcher final : public QObject
 {
 public:
@@ -35,12 +39,11 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Resize || !QAccessible::isActive())
+        const auto *resize = event->type() == QEvent::Resize ? static_cast<QResizeEvent *>(event) : nullptr;
+        if ((!resize && event->type() != QEvent::Show) || !QAccessible::isActive())
             return false;
-        auto *window = static_cast<QWidget *>(watched);
-        const QRect before(QPoint(0, 0), static_cast<QResizeEvent *>(event)->oldSize());
-        for (QWidget *w : window->findChildren<QWidget *>()) {
-            const bool wasInView = QRect(w->mapTo(window, QPoint(0, 0)), w->size()).intersects(before);
+        for (QWidget *w : watched->findChildren<QWidget *>()) {
+            const bool wasInView = !resize || placeInWindow(w).intersects(QRect(QPoint(0, 0), resize->oldSize()));
             if (w->isVisible() && wasInView != inView(w)) {
                 QAccessibleEvent change(w, wasInView ? QAccessible::ObjectHide : QAccessible::ObjectShow);
                 QAccessible::updateAccessibility(&change);
