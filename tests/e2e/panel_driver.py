@@ -175,6 +175,9 @@ def main():
     if "TOLVEK_E2E_BUS" not in os.environ:  # again, in a D-Bus session that reaches no desktop
         os.environ["TOLVEK_E2E_BUS"] = "1"
         os.environ.pop("DISPLAY", None)
+        # The session's accessibility bus puts its socket in the runtime directory, or else in
+        # ~/.cache, where another run's bus at the same time would take its place.
+        os.environ["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="tolvek-e2e-run-")
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
     try:
         import pyatspi
@@ -186,9 +189,9 @@ def main():
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                              "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL, preexec_fn=die_with_us)
     os.close(write_end)
-    with tempfile.TemporaryDirectory() as run:
-        os.environ.update(DISPLAY=":" + os.read(read_end, 16).decode().strip(), XDG_RUNTIME_DIR=run)
-        program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
+    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    shutil.rmtree(os.environ["XDG_RUNTIME_DIR"])
     xvfb.kill()
     xvfb.wait()
     sys.exit(not program.result.wasSuccessful())
