@@ -12,6 +12,23 @@ namespace accessibility {
 
 namespace {
 
+QString qs(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+struct GlyphWord
+{
+    std::string_view glyph, word;
+};
+
+constexpr auto kGlyphWords = std::to_array<GlyphWord>({
+    {"↑", "up"},
+    {"↓", "down"},
+    {"←", "left"},
+    {"→", "right"},
+});
+
 // Marks the windows whose controls get the interface below.
 constexpr QLatin1StringView kWatcherName("accessibility-edge-watcher");
 
@@ -133,6 +150,18 @@ QAccessibleInterface *controlAccessible(const QString &, QObject *object)
 
 } // namespace
 
+QString spokenName(std::string_view heading, std::string_view caption, std::string_view pattern)
+{
+    QString said = qs(caption);
+    for (const GlyphWord &g : kGlyphWords)
+        if (caption == g.glyph)
+            said = qs(g.word);
+    QString name = qs(pattern).replace(QLatin1StringView("%1"), said);
+    if (!heading.empty())
+        name.prepend(qs(heading) + u' ');
+    return name.simplified();
+}
+
 void prepare(QWidget *window)
 {
     static const bool installed = [] {
@@ -141,6 +170,17 @@ void prepare(QWidget *window)
     }();
     Q_UNUSED(installed);
     new EdgeWatcher(window);
+}
+
+void describe(QWidget *widget, const layout::Control &control)
+{
+    if (const Spoken *s = detail::spokenFor(control.name))
+        widget->setAccessibleName(
+            spokenName(s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, control.caption,
+                       s->pattern));
+    for (const Described &d : kDescribed)
+        if (d.control == control.name)
+            widget->setAccessibleDescription(qs(d.description));
 }
 
 } // namespace accessibility

@@ -124,7 +124,7 @@ void build(QWidget *window, int dpi)
         Q_ASSERT(parent);
         QWidget *w = create(c, parent);
         w->setObjectName(qs(c.name));
-        w->setAccessibleDescription(qs(c.name));
+        accessibility::describe(w, c);
         w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
         dress(w, c);
         if (c.hiddenAtStart)
