@@ -1,11 +1,16 @@
 """The panel seen from outside: what the buttons put on the line, the held-button repeat, the
-monitor view, and a line that misbehaves."""
+monitor view, a line that misbehaves, and what a screen reader finds."""
 
+import collections
 import os
+import re
+import shutil
+import tempfile
 import time
 import unittest
+from pathlib import Path
 
-from panel_driver import CLOSED_DEPTH, RXD, STATUS_LINE, Panel, Simulator, main, poll
+from panel_driver import CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, extents, main, poll, showing
 
 # Every one-shot button and status query by its accessible name, with the frame a click on it must send.
 SENDS = {name: f"{text}\\r" for name, text in (
@@ -97,6 +102,64 @@ class Faults(unittest.TestCase):
         panel.click("STATUS")
         panel.wait_text(RXD, " 8 0 CR ")
         self.assertEqual(panel.text(STATUS_LINE), " Stand by")
+
+
+def press(node, action):
+    """Runs the named action of an accessible object, as a screen reader does."""
+    actions = node.queryAction()
+    actions.doAction([actions.getName(i) for i in range(actions.nActions)].index(action))
+
+
+class Accessibility(unittest.TestCase):
+    def test_a_screen_reader_hears_each_button_apart_and_only_what_the_window_shows(self):
+        import pyatspi
+        from gi.repository import GLib
+        told = {}  # the showing state each value line was last said to be in
+
+        def note(event):
+            told[event.source.description] = event.detail1
+        # Before the panel starts, so that it knows someone listens.
+        pyatspi.Registry.registerEventListener(note, "object:state-changed:showing")
+        self.addCleanup(pyatspi.Registry.deregisterEventListener, note, "object:state-changed:showing")
+
+        def told_of(lines):
+            while GLib.MainContext.default().iteration(False):
+                pass
+            return [told.get(line, 0) for line in lines]
+
+        com1 = Path(tempfile.mkdtemp(prefix="tolvek-e2e-")) / "com1"
+        self.addCleanup(shutil.rmtree, com1.parent)
+        panel = Panel(self, com1, wait=False)
+        panel.dismiss_the_box()  # its event loop lets the panel meet the bus before its window shows
+        window, *controls = panel.tree()
+        self.assertEqual(window.name, "TOLVEK   RV 5 & LT 8   CONTROL  Ver.1.31")
+        names = [c.name for c in controls if c.getRole() in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)]
+        self.assertEqual([name for name, count in collections.Counter(names).items() if count > 1], [])
+        self.assertEqual([said for c in controls for said in (c.name, c.description)
+                          if re.fullmatch(r"(Command|Label|Frame|Option|Image)\d+", said)], [])
+
+        def showing_outside_the_window():
+            wx, wy, ww, wh = extents(window)
+
+            def outside(x, y, w, h):
+                return x >= wx + ww or x + w <= wx or y >= wy + wh or y + h <= wy
+            return [c.name or c.description for c in controls if showing(c) and outside(*extents(c))]
+        lines = [TXD, RXD, STATUS_LINE]
+        self.assertEqual(showing_outside_the_window(), [])
+        self.assertEqual([panel.showing(line) for line in lines], [False] * 3)
+        self.assertEqual(told_of(lines), [0] * 3)
+        panel.open_monitor()
+        self.assertEqual(showing_outside_the_window(), [])
+        self.assertEqual([panel.showing(line) for line in lines], [True] * 3)
+        poll(lambda: told_of(lines) == [1] * 3, "the lines coming into view told")
+
+        sim = Simulator(self)
+        com1.symlink_to(sim.link)
+        press(panel.accessible("Port COM1"), "Toggle")  # the choice made again opens the port
+        press(panel.accessible("POWER ON"), "Press")
+        self.assertEqual(sim.wait(1)[0][1], "C00\\r")
+        panel.wait_text(TXD, " C 0 0 CR ")
+        panel.wait_text(RXD, " ACK ")
 
 
 class Flood(unittest.TestCase):
