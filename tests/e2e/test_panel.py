@@ -12,14 +12,16 @@ from pathlib import Path
 
 from panel_driver import CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, extents, main, poll, showing
 
-# Every one-shot button and status query by its accessible name, with the frame a click on it must send.
+# Every one-shot button, status query and arrow (a click presses and releases it at once) by its
+# accessible name, with the frame a click on it must send.
 SENDS = {name: f"{text}\\r" for name, text in (
     ("POWER ON", "C00"), ("C01", "C01"), ("POWER OFF", "C02"), ("INPUT SELECT PC", "C05"),
     ("INPUT SELECT VIDEO", "C07"), ("AUDIO MUTE ON", "C0B"), ("AUDIO MUTE OFF", "C0C"), ("VIDEO MUTE ON", "C0D"),
     ("VIDEO MUTE OFF", "C0E"), ("VIDEO SCREEN Normal", "C0F"), ("VIDEO SCREEN WIDE", "C10"), ("MENU ON", "C1C"),
     ("MENU OFF", "C1D"), ("DISPLAY CLEAR", "C1E"), ("IMAGE", "C27"), ("POWER MANAGEMENT ON", "C2A"),
     ("POWER MANAGEMENT OFF", "C2B"), ("FREEZE ON", "C43"), ("FREEZE OFF", "C44"), ("A-IMAGE", "C89"),
-    ("P-TIMER", "C8A"), ("STATUS", "CR0"), ("MODE", "CR1"), ("L-TIME", "CR3"), ("SETTING", "CR4"), ("TEMP", "CR6"))}
+    ("P-TIMER", "C8A"), ("STATUS", "CR0"), ("MODE", "CR1"), ("L-TIME", "CR3"), ("SETTING", "CR4"), ("TEMP", "CR6"),
+    ("Cursor up", "C3C"), ("Cursor down", "C3D"), ("Cursor left", "C3B"), ("Cursor right", "C3A"))}
 
 
 class Commands(unittest.TestCase):
