@@ -1,5 +1,6 @@
 #include "LayoutBuilder.h"
 
+#include "Accessibility.h"
 #include "MonitorLine.h"
 #include "PanelButton.h"
 #include "link/Text.h"
@@ -144,6 +145,7 @@ void build(QWidget *window, int dpi)
     QHash<std::string_view, QWidget *> made;
     QHash<std::string_view, QButtonGroup *> groups;
     std::vector<std::pair<int, QWidget *>> tabOrder;
+    accessibility::prepare(window);
 
     for (const Control &c : kControls) {
         if (c.kind == Kind::Line)
@@ -152,7 +154,7 @@ void build(QWidget *window, int dpi)
         Q_ASSERT(parent);
         QWidget *w = create(c, parent);
         w->setObjectName(qstring(c.name));
-        w->setAccessibleDescription(qstring(c.name));
+        accessibility::describe(w, c);
         w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
         dress(w, c);
         if (c.hiddenAtStart)
