@@ -24,7 +24,7 @@ struct Spoken
 };
 
 inline constexpr auto kSpoken = std::to_array<Spoken>({
-    {"Command17", "Label1"},  {"Command18", "Label1"},  {"Command27", "Label2"},  {"Command28", "Label2"},
+    {"Command17", "Label1"},  {"Command18", "Label1"},  {"Command27", {}, "INPUT %1"}, {"Command28", {}, "INPUT %1"},
     {"Command23", "Label7"},  {"Command24", "Label7"},  {"Command19", "Label4"},  {"Command20", "Label4"},
     {"Command21", "Label5"},  {"Command22", "Label5"},  {"Command25", "Label8"},  {"Command26", "Label8"},
     {"Command31", "Label6"},  {"Command32", "Label6"},  {"Command54", "Label20"}, {"Command55", "Label20"},

@@ -17,8 +17,8 @@ from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator,
 # Every one-shot button, status query and arrow (a click presses and releases it at once) by its
 # accessible name, with the frame a click on it must send.
 SENDS = {name: f"{text}\\r" for name, text in (
-    ("POWER ON", "C00"), ("C01", "C01"), ("POWER OFF", "C02"), ("INPUT SELECT PC", "C05"),
-    ("INPUT SELECT VIDEO", "C07"), ("AUDIO MUTE ON", "C0B"), ("AUDIO MUTE OFF", "C0C"), ("VIDEO MUTE ON", "C0D"),
+    ("POWER ON", "C00"), ("C01", "C01"), ("POWER OFF", "C02"), ("INPUT PC", "C05"),
+    ("INPUT VIDEO", "C07"), ("AUDIO MUTE ON", "C0B"), ("AUDIO MUTE OFF", "C0C"), ("VIDEO MUTE ON", "C0D"),
     ("VIDEO MUTE OFF", "C0E"), ("VIDEO SCREEN Normal", "C0F"), ("VIDEO SCREEN WIDE", "C10"), ("MENU ON", "C1C"),
     ("MENU OFF", "C1D"), ("DISPLAY CLEAR", "C1E"), ("IMAGE", "C27"), ("POWER MANAGEMENT ON", "C2A"),
     ("POWER MANAGEMENT OFF", "C2B"), ("FREEZE ON", "C43"), ("FREEZE OFF", "C44"), ("A-IMAGE", "C89"),
@@ -42,7 +42,7 @@ class Commands(unittest.TestCase):
         sim = Simulator(self)
         panel = Panel(self, sim.link)
         panel.hold("VOL +", 1.1)
-        panel.click("INPUT SELECT PC")  # on the line after the repeats once the release is handled
+        panel.click("INPUT PC")  # on the line after the repeats once the release is handled
         frames = sim.wait(6)
         self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
         gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
@@ -86,7 +86,7 @@ class Faults(unittest.TestCase):
         panel.click("COM: port and speed")
         poll(lambda: panel.showing("Port COM1"), "the port panel shown")
         panel.click("Port COM1")
-        panel.click("INPUT SELECT VIDEO")
+        panel.click("INPUT VIDEO")
         self.assertEqual(sim.wait(1)[0][1], "C07\\r")
 
     def test_killed_logged_out_or_interrupted_it_releases_the_port_and_ends_with_0(self):
@@ -102,18 +102,18 @@ class Faults(unittest.TestCase):
     def test_a_hangup_warns_once_at_the_next_click(self):
         sim = Simulator(self, "--hangup-after", "3")
         panel = Panel(self, sim.link)
-        for button in ("INPUT SELECT PC", "INPUT SELECT VIDEO", "INPUT SELECT PC"):
+        for button in ("INPUT PC", "INPUT VIDEO", "INPUT PC"):
             panel.click(button)
         self.assertEqual(sim.proc.wait(3), 0)
         panel.open_monitor()  # blocked if the hang-up itself had raised a box
-        panel.click("INPUT SELECT VIDEO")
+        panel.click("INPUT VIDEO")
         panel.dismiss_the_box()
         self.assertEqual(panel.end(), 0)  # blocked by any further box
 
     def test_a_silent_projector_is_marked_from_half_a_second_to_a_second(self):
         panel = Panel(self, Simulator(self, "--silent").link)
         panel.open_monitor()
-        clicked = panel.click("INPUT SELECT PC")
+        clicked = panel.click("INPUT PC")
         panel.wait_text(RXD, " X X X X")
         marked = time.monotonic() - clicked
         panel.wait_text(RXD, "")
@@ -197,7 +197,7 @@ class Flood(unittest.TestCase):
         panel.open_monitor()
         panel.text(RXD)
         poll(lambda: sim.bytes_written() >= 1 << 20, "the flood written", 30)
-        clicked = panel.click("INPUT SELECT PC")
+        clicked = panel.click("INPUT PC")
         (ms, frame), = sim.wait(1)
         polled = time.monotonic() - clicked
         self.assertEqual(frame, "C05\\r")
