@@ -160,6 +160,29 @@ private slots:
         }
     }
 
+    void badValuesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("noise slower than a time can hold") << QStringList{"--noise", "1e-16"};
+        QTest::newRow("noise faster than a count can hold") << QStringList{"--noise", "1e12"};
+        QTest::newRow("noise nan") << QStringList{"--noise=nan"};
+        QTest::newRow("warmup past a time") << QStringList{"--warmup", "1e12"};
+        QTest::newRow("cooldown infinite") << QStringList{"--cooldown", "inf"};
+        QTest::newRow("delay negative") << QStringList{"--delay", "-1"};
+        QTest::newRow("hours past four digits") << QStringList{"--hours", "10000"};
+        QTest::newRow("noise bytes past a count") << QStringList{"--noise", "max", "--noise-bytes", "1e20"};
+        QTest::newRow("hangup after nothing") << QStringList{"--hangup-after", "0"};
+    }
+    void badValuesAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QProcess sim;
+        sim.start(QStringLiteral(PROJECTOR_SIM), args);
+        QVERIFY2(sim.waitForFinished(5000), "still running");
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardError().contains("usage: projector-sim"));
+    }
+
     void binaryOverPty()
     {
         QTemporaryDir dir;

@@ -3,6 +3,7 @@
 #include "outbox.h"
 #include "projector.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -36,7 +37,7 @@ constexpr std::string_view kUsage =
     "  --cooldown SECONDS  cooling down after power off (default 10)\n"
     "  --pm-idle SECONDS   with power management on, time on without a\n"
     "                      command before it goes to standby (default 300, 0 never)\n"
-    "  --hours N           lamp hours at start (default 1234)\n"
+    "  --hours N           lamp hours at start, 0 to 9999 (default 1234)\n"
     "  --reversal XX       picture reversal reply: 11, 10, 01 or 00 (default 11)\n"
     "faults:\n"
     "  --silent            never answer\n"
@@ -47,7 +48,9 @@ constexpr std::string_view kUsage =
     "                      'line' is 1920 (19200 baud), 'max' as fast as accepted\n"
     "  --noise-bytes N     stop the noise after N bytes\n"
     "  --hangup-after N    close the terminal after N frames and exit 0\n"
-    "  -h, --help          this text\n";
+    "  -h, --help          this text\n"
+    "SECONDS go up to 1000000, MS to 1000000000, RATE from 0.001 to 1000000,\n"
+    "counts N up to 1000000000000000.\n";
 
 struct Options {
     std::string link;
@@ -59,16 +62,59 @@ struct Options {
     std::optional<std::uint64_t> hangupAfter;
 };
 
-std::optional<double> parseNumber(const std::string &s)
+// Every number has a range that keeps the times and counts built from it well
+// inside 64 bits: a noise rate of 1e-16 once put the next byte past them.
+constexpr double kMaxSeconds = 1e6; // about eleven days
+constexpr double kMaxMs = kMaxSeconds * 1000;
+constexpr double kMaxCount = 1e15;  // bytes or frames; doubles are still exact there
+constexpr double kMinNoiseRate = 1e-3;
+constexpr double kMaxNoiseRate = 1e6;
+constexpr double kMaxHours = 9999; // the four digits of CR3
+
+Millis secondsToMs(double seconds) { return std::llround(seconds * 1000.0); }
+
+struct NumberOption {
+    std::string_view name;
+    double min;
+    double max;
+    bool whole;
+    void (*apply)(Options &, double);
+};
+
+constexpr NumberOption kNumberOptions[] = {
+    {"--warmup", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.warmupMs = secondsToMs(v); }},
+    {"--cooldown", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.cooldownMs = secondsToMs(v); }},
+    {"--pm-idle", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.pmIdleMs = secondsToMs(v); }},
+    {"--hours", 0, kMaxHours, true, [](Options &o, double v) { o.projector.startHours = static_cast<long>(v); }},
+    {"--delay", 0, kMaxMs, true, [](Options &o, double v) { o.outbox.delayMs = static_cast<Millis>(v); }},
+    {"--split-gap", 0, kMaxMs, true,
+     [](Options &o, double v) {
+         o.outbox.splitGapMs = static_cast<Millis>(v);
+         o.outbox.split = true;
+     }},
+    {"--noise", kMinNoiseRate, kMaxNoiseRate, false, [](Options &o, double v) { o.noiseRate = v; }},
+    {"--noise-bytes", 0, kMaxCount, true, [](Options &o, double v) { o.noiseBytes = static_cast<std::uint64_t>(v); }},
+    {"--hangup-after", 1, kMaxCount, true, [](Options &o, double v) { o.hangupAfter = static_cast<std::uint64_t>(v); }},
+};
+
+// NaN fails every comparison, so it is out of range too.
+std::optional<double> parseNumber(const std::string &s, double min, double max, bool whole)
 {
     if (s.empty())
         return std::nullopt;
     char *end = nullptr;
     errno = 0;
     const double v = std::strtod(s.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !(v >= 0) || v > 1e12)
+    if (errno != 0 || *end != '\0' || !(v >= min && v <= max) || (whole && v != std::floor(v)))
         return std::nullopt;
     return v;
+}
+
+std::string describeRange(const NumberOption &n)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%s%.15g to %.15g", n.whole ? "a whole number, " : "", n.min, n.max);
+    return text;
 }
 
 // Returns an error message, or nothing when all is well.
@@ -90,19 +136,9 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
             err = name + " needs a value";
             return std::nullopt;
         };
-        const auto number = [&](bool whole) -> std::optional<double> {
-            const auto v = value();
-            if (!v)
-                return std::nullopt;
-            const auto n = parseNumber(*v);
-            if (!n || (whole && *n != std::floor(*n))) {
-                err = "bad value for " + name + ": '" + *v + "'";
-                return std::nullopt;
-            }
-            return n;
-        };
-        const auto ms = [](double seconds) { return static_cast<Millis>(seconds * 1000.0 + 0.5); };
         const bool flag = !inlineValue;
+        const auto number = std::find_if(std::begin(kNumberOptions), std::end(kNumberOptions),
+                                         [&](const NumberOption &n) { return n.name == name; });
 
         if ((name == "-h" || name == "--help") && flag) {
             help = true;
@@ -115,50 +151,23 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
                 (name == "--link" ? o.link : o.logPath) = *v;
             else
                 err = name + " needs a path";
-        } else if (name == "--warmup") {
-            if (const auto n = number(false))
-                o.projector.warmupMs = ms(*n);
-        } else if (name == "--cooldown") {
-            if (const auto n = number(false))
-                o.projector.cooldownMs = ms(*n);
-        } else if (name == "--pm-idle") {
-            if (const auto n = number(false))
-                o.projector.pmIdleMs = ms(*n);
-        } else if (name == "--hours") {
-            if (const auto n = number(true))
-                o.projector.startHours = static_cast<long>(std::min(*n, 9999.0));
         } else if (name == "--reversal") {
             const auto v = value();
             if (v && (*v == "11" || *v == "10" || *v == "01" || *v == "00"))
                 o.projector.reversal = *v;
             else
                 err = "--reversal takes 11, 10, 01 or 00";
-        } else if (name == "--delay") {
-            if (const auto n = number(true))
-                o.outbox.delayMs = static_cast<Millis>(*n);
-        } else if (name == "--split-gap") {
-            if (const auto n = number(true)) {
-                o.outbox.splitGapMs = static_cast<Millis>(*n);
-                o.outbox.split = true;
-            }
-        } else if (name == "--noise") {
+        } else if (number != std::end(kNumberOptions)) {
             const auto v = value();
-            if (v == "max")
+            if (name == "--noise" && v == "max")
                 o.noiseRate = 0;
-            else if (v == "line")
+            else if (name == "--noise" && v == "line")
                 o.noiseRate = NoiseSource::kLineRate;
-            else if (const auto r = v ? parseNumber(*v) : std::nullopt; r && *r > 0)
-                o.noiseRate = *r;
-            else
-                err = "--noise takes a rate, 'line' or 'max'";
-        } else if (name == "--noise-bytes") {
-            if (const auto n = number(true))
-                o.noiseBytes = static_cast<std::uint64_t>(*n);
-        } else if (name == "--hangup-after") {
-            if (const auto n = number(true); n && *n >= 1)
-                o.hangupAfter = static_cast<std::uint64_t>(*n);
-            else if (!err)
-                err = "--hangup-after needs at least 1";
+            else if (const auto n = v ? parseNumber(*v, number->min, number->max, number->whole) : std::nullopt)
+                number->apply(o, *n);
+            else if (v)
+                err = name + " takes " + describeRange(*number) + (name == "--noise" ? ", 'line' or 'max'" : "")
+                      + ", not '" + *v + "'";
         } else {
             err = "unknown option: " + std::string(argv[i]);
         }

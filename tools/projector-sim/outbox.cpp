@@ -69,8 +69,9 @@ std::optional<Millis> NoiseSource::nextAt() const
     if (!paced() || done())
         return std::nullopt;
     Millis t = start_ + static_cast<Millis>(std::ceil(static_cast<double>(sent_ + 1) * 1000.0 / rate_));
-    // Rounding may leave the estimate a millisecond short; the loop would spin.
-    while (dueBy(t) <= sent_)
+    // Rounding may leave the estimate a millisecond short, and a wake with
+    // nothing due would spin. No loop here: a stop is only seen in poll.
+    if (dueBy(t) <= sent_)
         ++t;
     return t;
 }
