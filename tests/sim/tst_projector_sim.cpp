@@ -37,17 +37,26 @@ struct Sim {
         device = QString::fromUtf8(proc.readLine()).trimmed();
         fd = open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
-    ~Sim() { close(fd); }
+    ~Sim()
+    {
+        close(fd);
+        proc.terminate();
+        proc.waitForFinished(5000);
+    }
     QByteArray send(const QByteArray &frame, qsizetype want, int lagMs = 0)
     {
         if (write(fd, frame.constData(), size_t(frame.size())) != frame.size())
             return "write failed";
         poll(nullptr, 0, lagMs); // a panel slow to read
+        return receive(want);
+    }
+    QByteArray receive(qsizetype want)
+    {
         QByteArray got;
-        char buf[64];
+        char buf[4096];
         ssize_t n = 0;
         for (pollfd pfd{fd, POLLIN, 0}; got.size() < want && poll(&pfd, 1, 5000) > 0
-             && (n = read(fd, buf, size_t(want - got.size()))) > 0;)
+             && (n = read(fd, buf, size_t(std::min<qsizetype>(want - got.size(), sizeof buf)))) > 0;)
             got.append(buf, n);
         return got;
     }
@@ -181,6 +190,42 @@ private slots:
         QVERIFY2(sim.waitForFinished(5000), "still running");
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardError().contains("usage: projector-sim"));
+    }
+
+    void failedWritesEndTheRun_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("stdout closed") << "closed";
+        QTest::newRow("stdout left unread") << "unread";
+        QTest::newRow("log on a full disk") << "log";
+    }
+    void failedWritesEndTheRun()
+    {
+        QFETCH(QString, fault);
+        int out[2];
+        QVERIFY(pipe2(out, O_CLOEXEC) == 0);
+        if (fault == "closed")
+            close(out[0]);
+        QProcess sim;
+        sim.setChildProcessModifier([&] { dup2(out[1], STDOUT_FILENO); });
+        sim.start(QStringLiteral(PROJECTOR_SIM), fault == "log" ? QStringList{"--log", "/dev/full"} : QStringList{});
+        QVERIFY(sim.waitForStarted(5000));
+        close(out[1]);
+        pollfd pfd{out[0], POLLIN, 0};
+        if (fault == "unread")
+            QVERIFY(poll(&pfd, 1, 5000) == 1);
+        if (fault == "log") {
+            char line[256] = {};
+            QVERIFY(poll(&pfd, 1, 5000) == 1 && read(out[0], line, sizeof line - 1) > 0);
+            const int fd = open(QByteArray(line).trimmed().constData(), O_RDWR | O_NOCTTY);
+            QVERIFY(write(fd, "C00\r", 4) == 4);
+            close(fd);
+        }
+        if (fault != "closed")
+            close(out[0]);
+        QVERIFY2(sim.waitForFinished(5000), "still running");
+        QVERIFY(sim.exitStatus() == QProcess::NormalExit && sim.exitCode() == 1);
+        QVERIFY(sim.readAllStandardError().startsWith("projector-sim: "));
     }
 
     void binaryOverPty()

@@ -245,6 +245,19 @@ void removeLink(const std::string &link, const std::string &target)
         unlink(link.c_str());
 }
 
+// Says what failed and why, on stderr; false, for the caller to pass on.
+bool complain(const std::string &what)
+{
+    std::fprintf(stderr, "projector-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+    return false;
+}
+
+bool writeStdout(std::string_view text)
+{
+    return (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+           || complain("cannot write standard output");
+}
+
 // Bytes written, 0 when the terminal is full, -1 on a real error.
 ssize_t writeSome(int fd, std::string_view data)
 {
@@ -279,9 +292,11 @@ private:
                    std::chrono::steady_clock::now() - start_).count();
     }
     bool readInput();
+    bool logFrame(const Exchange &ex, Millis now);
     bool flush(Millis now);
     bool sendNoise(Millis now);
     bool readyToHangUp(Millis now) const;
+    bool stdoutUnread();
     void hangUp();
 
     const Options &o_;
@@ -296,6 +311,8 @@ private:
     std::uint64_t frames_ = 0;
     bool closing_ = false;  // the frames for --hangup-after have come
     Millis lastWrite_ = 0;
+    // A pipe on stdout whose reader may leave with the device line unread.
+    int watchedStdout_ = -1;
 };
 
 bool Simulator::readInput()
@@ -303,18 +320,16 @@ bool Simulator::readInput()
     char buf[4096];
     const ssize_t n = read(pty_.master, buf, sizeof buf);
     if (n < 0)
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    if (n == 0)
-        return false;
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || complain("read");
+    if (n == 0) {
+        errno = EIO; // the simulator holds the other end, so this is no hangup
+        return complain("read");
+    }
     const Millis t = now();
     for (const Exchange &ex : projector_.receive(std::string_view(buf, static_cast<std::size_t>(n)), t)) {
-        if (log_) {
-            std::fprintf(log_, "%lld %s", static_cast<long long>(t), escapeFrame(ex.frame).c_str());
-            if (ex.dropped)
-                std::fprintf(log_, " [+%zu bytes]", ex.dropped);
-            std::fputc('\n', log_);
-            std::fflush(log_);
-        }
+        // A frame that cannot be logged is not answered: the log is the witness.
+        if (log_ && !logFrame(ex, t))
+            return complain("cannot write " + o_.logPath);
         outbox_.post(ex.reply, t);
         if (o_.hangupAfter && ++frames_ >= *o_.hangupAfter) {
             closing_ = true;
@@ -323,6 +338,15 @@ bool Simulator::readInput()
         }
     }
     return true;
+}
+
+bool Simulator::logFrame(const Exchange &ex, Millis t)
+{
+    std::fprintf(log_, "%lld %s", static_cast<long long>(t), escapeFrame(ex.frame).c_str());
+    if (ex.dropped)
+        std::fprintf(log_, " [+%zu bytes]", ex.dropped);
+    std::fputc('\n', log_);
+    return std::fflush(log_) == 0 && !std::ferror(log_);
 }
 
 bool Simulator::flush(Millis t)
@@ -382,6 +406,15 @@ bool Simulator::readyToHangUp(Millis t) const
     return unread == 0 && t - lastWrite_ >= kSettleMs;
 }
 
+bool Simulator::stdoutUnread()
+{
+    int unread = 0;
+    ioctl(watchedStdout_, FIONREAD, &unread);
+    watchedStdout_ = -1; // read and closed is fine: the line was all it was for
+    errno = EPIPE;
+    return unread > 0;
+}
+
 void Simulator::hangUp()
 {
     close(pty_.master);
@@ -396,12 +429,14 @@ int Simulator::run()
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGHUP);
+    if (struct stat st{}; fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode))
+        watchedStdout_ = STDOUT_FILENO;
 
     while (!stopRequested) {
         const Millis t = now();
         out_ += outbox_.takeDue(t);
         if (!flush(t) || (out_.empty() && !closing_ && !sendNoise(t))) {
-            std::fprintf(stderr, "projector-sim: write: %s\n", std::strerror(errno));
+            complain("write");
             return 1;
         }
         if (closing_ && readyToHangUp(t))
@@ -419,7 +454,9 @@ int Simulator::run()
             wake = t + 10;
 
         // Past the last frame, input is left unread.
-        pollfd pfd{pty_.master, static_cast<short>(closing_ ? 0 : POLLIN), 0};
+        pollfd fds[] = {{pty_.master, static_cast<short>(closing_ ? 0 : POLLIN), 0},
+                        {watchedStdout_, 0, 0}}; // only a closed reader reports
+        pollfd &pfd = fds[0];
         if (!out_.empty() || (noiseBlocked_ && !closing_))
             pfd.events |= POLLOUT;
         timespec ts{};
@@ -428,15 +465,15 @@ int Simulator::run()
             ts.tv_sec = ms / 1000;
             ts.tv_nsec = (ms % 1000) * 1'000'000;
         }
-        const int r = ppoll(&pfd, 1, wake ? &ts : nullptr, &waitMask);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "projector-sim: poll: %s\n", std::strerror(errno));
+        const int r = ppoll(fds, std::size(fds), wake ? &ts : nullptr, &waitMask);
+        if (r < 0 && errno != EINTR) {
+            complain("poll");
             return 1;
         }
-        if ((pfd.revents & POLLIN) && !readInput()) {
-            std::fprintf(stderr, "projector-sim: read: %s\n", std::strerror(errno));
+        if (r > 0 && (pfd.revents & POLLIN) && !readInput())
+            return 1;
+        if (r > 0 && fds[1].revents && stdoutUnread()) {
+            complain("nobody read the device from standard output");
             return 1;
         }
     }
@@ -448,6 +485,9 @@ int Simulator::run()
 
 int main(int argc, char **argv)
 {
+    // A reader that went away is a failed write to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+
     Options opts;
     bool help = false;
     if (const auto err = parseOptions(argc, argv, opts, help)) {
@@ -455,12 +495,9 @@ int main(int argc, char **argv)
                      kUsage.data());
         return 2;
     }
-    if (help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        return 0;
-    }
+    if (help)
+        return writeStdout(kUsage) ? 0 : 1;
 
-    std::signal(SIGPIPE, SIG_IGN);
     // Blocked except inside ppoll(), so a stop can't slip in between the
     // check and the wait.
     struct sigaction sa{};
@@ -489,14 +526,11 @@ int main(int argc, char **argv)
     if (!opts.link.empty() && !makeLink(opts.link, device))
         return 1;
 
-    std::printf("%s\n", device.c_str());
-    std::fflush(stdout);
-
-    const int rc = Simulator(opts, std::move(*pty), log).run();
+    int rc = writeStdout(device + '\n') ? Simulator(opts, std::move(*pty), log).run() : 1;
 
     if (!opts.link.empty())
         removeLink(opts.link, device);
-    if (log)
-        std::fclose(log);
+    if (log && std::fclose(log) != 0 && rc == 0)
+        rc = complain("cannot write " + opts.logPath) ? 0 : 1;
     return rc;
 }
