@@ -228,6 +228,19 @@ private slots:
         QVERIFY(sim.readAllStandardError().startsWith("projector-sim: "));
     }
 
+    void unreadRepliesHoldInputBack()
+    {
+        Sim sim({});
+        const QByteArray queries = QByteArray("CR6\r").repeated(1024);
+        qint64 taken = 0;
+        // The line is judged full when it takes nothing for a second.
+        for (pollfd pfd{sim.fd, POLLOUT, 0}; taken < 16 << 20 && poll(&pfd, 1, 1000) == 1;)
+            taken += std::max<ssize_t>(0, write(sim.fd, queries.constData(), size_t(queries.size())));
+        QVERIFY2(taken < 1 << 20, qPrintable(QString::number(taken)));
+        const qsizetype owed = taken / 4 * 18;
+        QCOMPARE(sim.receive(owed).size(), owed);
+    }
+
     void binaryOverPty()
     {
         QTemporaryDir dir;

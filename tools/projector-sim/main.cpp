@@ -297,6 +297,11 @@ private:
     bool sendNoise(Millis now);
     bool readyToHangUp(Millis now) const;
     bool stdoutUnread();
+    // As a device's buffer: with this much owed, input waits in the line's
+    // own queue until the panel reads.
+    bool full() const { return out_.size() + outbox_.bytes() >= kMaxOwedBytes; }
+
+    static constexpr std::size_t kMaxOwedBytes = 4096;
     void hangUp();
 
     const Options &o_;
@@ -454,7 +459,7 @@ int Simulator::run()
             wake = t + 10;
 
         // Past the last frame, input is left unread.
-        pollfd fds[] = {{pty_.master, static_cast<short>(closing_ ? 0 : POLLIN), 0},
+        pollfd fds[] = {{pty_.master, static_cast<short>(closing_ || full() ? 0 : POLLIN), 0},
                         {watchedStdout_, 0, 0}}; // only a closed reader reports
         pollfd &pfd = fds[0];
         if (!out_.empty() || (noiseBlocked_ && !closing_))

@@ -12,6 +12,7 @@ void Outbox::push(std::string bytes, Millis at)
     if (last_)
         at = std::max(at, *last_ + (settings_.split ? settings_.splitGapMs : 0));
     last_ = at;
+    bytes_ += bytes.size();
     queue_.emplace_back(at, std::move(bytes));
 }
 
@@ -33,6 +34,7 @@ std::string Outbox::takeDue(Millis now)
     std::string out;
     while (!queue_.empty() && queue_.front().first <= now) {
         out += queue_.front().second;
+        bytes_ -= queue_.front().second.size();
         queue_.pop_front();
     }
     return out;
