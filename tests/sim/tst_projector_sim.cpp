@@ -8,8 +8,11 @@
 
 #include <numeric>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace projsim;
@@ -24,7 +27,20 @@ QByteArray ask(Projector &p, const QByteArray &bytes, Millis now = 0)
     return out;
 }
 
-// The built simulator, its terminal opened as the panel would; it must come raw.
+int connectTo(const QString &device)
+{
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(device.section(':', -1).toUShort());
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0 || fcntl(fd, F_SETFL, O_NONBLOCK) != 0)
+        return close(fd), -1;
+    return fd;
+}
+
+// The built simulator, its terminal opened (or its port connected to) as the
+// panel would; a terminal must come raw.
 struct Sim {
     QProcess proc;
     QString device;
@@ -35,7 +51,8 @@ struct Sim {
         proc.start(QStringLiteral(PROJECTOR_SIM), args);
         while (proc.waitForStarted(5000) && !proc.canReadLine() && proc.waitForReadyRead(5000)) {}
         device = QString::fromUtf8(proc.readLine()).trimmed();
-        fd = open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        fd = device.startsWith("tcp://") ? connectTo(device)
+                                         : open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
     ~Sim()
     {
@@ -181,6 +198,9 @@ private slots:
         QTest::newRow("hours past four digits") << QStringList{"--hours", "10000"};
         QTest::newRow("noise bytes past a count") << QStringList{"--noise", "max", "--noise-bytes", "1e20"};
         QTest::newRow("hangup after nothing") << QStringList{"--hangup-after", "0"};
+        QTest::newRow("tcp off the loopback") << QStringList{"--tcp", "0.0.0.0:0"};
+        QTest::newRow("tcp port past 16 bits") << QStringList{"--tcp", "127.0.0.1:65536"};
+        QTest::newRow("tcp with a link") << QStringList{"--tcp", "127.0.0.1:0", "--link", "/tmp/x"};
     }
     void badValuesAreRefused()
     {
@@ -239,6 +259,23 @@ private slots:
         QVERIFY2(taken < 1 << 20, qPrintable(QString::number(taken)));
         const qsizetype owed = taken / 4 * 18;
         QCOMPARE(sim.receive(owed).size(), owed);
+    }
+
+    void oneTcpClientAtATime()
+    {
+        Sim sim({"--tcp", "127.0.0.1:0", "--warmup", "100", "--hangup-after", "3"});
+        QVERIFY2(QRegularExpression("^tcp://127\\.0\\.0\\.1:[1-9]\\d*$").match(sim.device).hasMatch(), qPrintable(sim.device));
+        QCOMPARE(sim.send("C00\r", 1), QByteArray("\x06"));
+        const int next = connectTo(sim.device);
+        QVERIFY(write(next, "CR0\r", 4) == 4);
+        QCOMPARE(sim.send("CR1\r", 2), QByteArray("1\r"));
+        pollfd pfd{next, POLLIN, 0};
+        QCOMPARE(poll(&pfd, 1, 0), 0); // not served while the first is
+        close(sim.fd);
+        sim.fd = next;
+        QCOMPARE(sim.receive(3), QByteArray("40\r")); // the power-on kept
+        QVERIFY(sim.proc.waitForFinished(5000) && sim.proc.exitCode() == 0);
+        QCOMPARE(read(sim.fd, &pfd, 1), 0); // hung up after the third frame
     }
 
     void binaryOverPty()

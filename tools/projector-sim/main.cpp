@@ -1,5 +1,5 @@
-// projector-sim: a projector on a pseudo-terminal, for trying the panel
-// without the hardware. One thread, one poll() loop.
+// projector-sim: a projector on a pseudo-terminal or a loopback TCP port, for
+// trying the panel without the hardware. One thread, one poll() loop.
 #include "outbox.h"
 #include "projector.h"
 
@@ -15,9 +15,14 @@
 #include <string>
 #include <string_view>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -31,7 +36,10 @@ constexpr std::string_view kUsage =
     "Simulates the projector on a pseudo-terminal and prints its device path\n"
     "on the first line of standard output.\n"
     "\n"
-    "  --link PATH         also make PATH a symbolic link to the device\n"
+    "  --tcp ADDR:PORT     listen on TCP instead: ADDR a loopback address such as\n"
+    "                      127.0.0.1, PORT 0 for any free one; prints\n"
+    "                      tcp://ADDR:PORT and serves one client at a time\n"
+    "  --link PATH         also make PATH a symbolic link to the device (no --tcp)\n"
     "  --log FILE          log every received frame with its time in ms\n"
     "  --warmup SECONDS    counting down after power on (default 10)\n"
     "  --cooldown SECONDS  cooling down after power off (default 10)\n"
@@ -47,7 +55,7 @@ constexpr std::string_view kUsage =
     "  --noise RATE        unsolicited bytes 0..255 cycling, RATE a second;\n"
     "                      'line' is 1920 (19200 baud), 'max' as fast as accepted\n"
     "  --noise-bytes N     stop the noise after N bytes\n"
-    "  --hangup-after N    close the terminal after N frames and exit 0\n"
+    "  --hangup-after N    close the terminal or connection after N frames, exit 0\n"
     "  -h, --help          this text\n"
     "SECONDS go up to 1000000, MS to 1000000000, RATE from 0.001 to 1000000,\n"
     "counts N up to 1000000000000000.\n";
@@ -60,6 +68,7 @@ struct Options {
     std::optional<double> noiseRate; // 0: as fast as the terminal takes it
     std::optional<std::uint64_t> noiseBytes;
     std::optional<std::uint64_t> hangupAfter;
+    std::optional<sockaddr_in> tcp;
 };
 
 // Every number has a range that keeps the times and counts built from it well
@@ -70,6 +79,8 @@ constexpr double kMaxCount = 1e15;  // bytes or frames; doubles are still exact 
 constexpr double kMinNoiseRate = 1e-3;
 constexpr double kMaxNoiseRate = 1e6;
 constexpr double kMaxHours = 9999; // the four digits of CR3
+constexpr double kMaxPort = 65535;
+constexpr std::uint32_t kLoopbackNet = 127; // 127.0.0.0/8
 
 Millis secondsToMs(double seconds) { return std::llround(seconds * 1000.0); }
 
@@ -108,6 +119,21 @@ std::optional<double> parseNumber(const std::string &s, double min, double max, 
     if (errno != 0 || *end != '\0' || !(v >= min && v <= max) || (whole && v != std::floor(v)))
         return std::nullopt;
     return v;
+}
+
+// Only the loopback address: the simulator is no device to put on a network.
+std::optional<sockaddr_in> parseLoopback(const std::string &s)
+{
+    const auto colon = s.rfind(':');
+    const auto port =
+        colon == std::string::npos ? std::nullopt : parseNumber(s.substr(colon + 1), 0, kMaxPort, true);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    if (!port || inet_pton(AF_INET, s.substr(0, colon).c_str(), &at.sin_addr) != 1
+        || ntohl(at.sin_addr.s_addr) >> 24 != kLoopbackNet)
+        return std::nullopt;
+    at.sin_port = htons(static_cast<std::uint16_t>(*port));
+    return at;
 }
 
 std::string describeRange(const NumberOption &n)
@@ -157,6 +183,12 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
                 o.projector.reversal = *v;
             else
                 err = "--reversal takes 11, 10, 01 or 00";
+        } else if (name == "--tcp") {
+            const auto v = value();
+            if (const auto at = v ? parseLoopback(*v) : std::nullopt)
+                o.tcp = at;
+            else if (v)
+                err = "--tcp takes a loopback address and a port 0 to 65535, e.g. 127.0.0.1:0, not '" + *v + "'";
         } else if (number != std::end(kNumberOptions)) {
             const auto v = value();
             if (name == "--noise" && v == "max")
@@ -176,6 +208,8 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
     }
     if (o.noiseBytes && !o.noiseRate)
         return "--noise-bytes needs --noise";
+    if (o.tcp && !o.link.empty())
+        return "--link names a device, and --tcp has none";
     return std::nullopt;
 }
 
@@ -193,30 +227,54 @@ void makeRaw(int fd)
     tcsetattr(fd, TCSANOW, &t);
 }
 
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string path;
+// Where the panel's bytes come and go: the pseudo-terminal, or the TCP client
+// being served.
+struct Line {
+    int io = -1;       // the terminal's master, or the client; -1 while none is
+    int slave = -1;    // the terminal's own end, held open
+    int listener = -1; // TCP only
+    std::string name;  // for the first line of stdout
+
+    bool tcp() const { return listener >= 0; }
 };
 
-std::optional<Pty> openPty()
+std::optional<Line> openPty()
 {
-    Pty p;
-    p.master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (p.master < 0 || grantpt(p.master) != 0 || unlockpt(p.master) != 0)
+    Line p;
+    p.io = posix_openpt(O_RDWR | O_NOCTTY);
+    if (p.io < 0 || grantpt(p.io) != 0 || unlockpt(p.io) != 0)
         return std::nullopt;
-    const char *name = ptsname(p.master);
+    const char *name = ptsname(p.io);
     if (!name)
         return std::nullopt;
-    p.path = name;
+    p.name = name;
     // Held open so the master never sees a hangup while the panel is away.
     p.slave = open(name, O_RDWR | O_NOCTTY);
     if (p.slave < 0)
         return std::nullopt;
     makeRaw(p.slave);
-    makeRaw(p.master);
-    fcntl(p.master, F_SETFL, fcntl(p.master, F_GETFL) | O_NONBLOCK);
+    makeRaw(p.io);
+    fcntl(p.io, F_SETFL, fcntl(p.io, F_GETFL) | O_NONBLOCK);
     return p;
+}
+
+std::optional<Line> listenTcp(const sockaddr_in &at)
+{
+    constexpr int kWaitingClients = 4; // more are held off by the kernel's retries
+    Line l;
+    l.listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    sockaddr_in bound{};
+    socklen_t size = sizeof bound;
+    if (l.listener < 0 || setsockopt(l.listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+        || bind(l.listener, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0
+        || listen(l.listener, kWaitingClients) != 0
+        || getsockname(l.listener, reinterpret_cast<sockaddr *>(&bound), &size) != 0)
+        return std::nullopt;
+    char host[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &bound.sin_addr, host, sizeof host);
+    l.name = "tcp://" + std::string(host) + ':' + std::to_string(ntohs(bound.sin_port));
+    return l;
 }
 
 bool makeLink(const std::string &link, const std::string &target)
@@ -275,8 +333,8 @@ ssize_t writeSome(int fd, std::string_view data)
 
 class Simulator {
 public:
-    Simulator(const Options &o, Pty pty, std::FILE *log)
-        : o_(o), pty_(std::move(pty)), log_(log), projector_(o.projector), outbox_(o.outbox),
+    Simulator(const Options &o, Line line, std::FILE *log)
+        : o_(o), line_(std::move(line)), log_(log), projector_(o.projector), outbox_(o.outbox),
           start_(std::chrono::steady_clock::now())
     {
         if (o.noiseRate)
@@ -291,6 +349,9 @@ private:
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - start_).count();
     }
+    bool accept();
+    void dropClient();
+    ssize_t writeOut(std::string_view data);
     bool readInput();
     bool logFrame(const Exchange &ex, Millis now);
     bool flush(Millis now);
@@ -305,7 +366,7 @@ private:
     void hangUp();
 
     const Options &o_;
-    Pty pty_;
+    Line line_;
     std::FILE *log_;
     Projector projector_;
     Outbox outbox_;
@@ -320,10 +381,49 @@ private:
     int watchedStdout_ = -1;
 };
 
+bool Simulator::accept()
+{
+    line_.io = accept4(line_.listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (line_.io < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED
+               || complain("accept");
+    // Split replies must leave a byte at a time, not wait for an ACK to fill up.
+    const int on = 1;
+    setsockopt(line_.io, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return true;
+}
+
+// The projector stays as it is, half a frame included, as behind a gateway;
+// replies owed to the client that left are lost with it.
+void Simulator::dropClient()
+{
+    close(line_.io);
+    line_.io = -1;
+    out_.clear();
+    outbox_ = Outbox(o_.outbox);
+    noiseBlocked_ = true; // the next client gets it at the pace, without a catch-up burst
+}
+
+// Bytes written, 0 when the line is full or the client has just left, -1 on
+// a real error.
+ssize_t Simulator::writeOut(std::string_view data)
+{
+    const ssize_t n = writeSome(line_.io, data);
+    if (n < 0 && line_.tcp() && (errno == EPIPE || errno == ECONNRESET)) {
+        dropClient();
+        return 0;
+    }
+    return n;
+}
+
 bool Simulator::readInput()
 {
     char buf[4096];
-    const ssize_t n = read(pty_.master, buf, sizeof buf);
+    const ssize_t n = read(line_.io, buf, sizeof buf);
+    if ((n == 0 || (n < 0 && errno == ECONNRESET)) && line_.tcp()) {
+        dropClient();
+        return true;
+    }
     if (n < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || complain("read");
     if (n == 0) {
@@ -357,7 +457,7 @@ bool Simulator::logFrame(const Exchange &ex, Millis t)
 bool Simulator::flush(Millis t)
 {
     while (!out_.empty()) {
-        const ssize_t n = writeSome(pty_.master, out_);
+        const ssize_t n = writeOut(out_);
         if (n < 0)
             return false;
         if (n == 0)
@@ -370,7 +470,7 @@ bool Simulator::flush(Millis t)
 
 bool Simulator::sendNoise(Millis t)
 {
-    if (!noise_ || noise_->done())
+    if (!noise_ || noise_->done() || line_.io < 0)
         return true;
     if (noiseBlocked_)
         noise_->resume(t);
@@ -382,7 +482,7 @@ bool Simulator::sendNoise(Millis t)
         const std::uint64_t n = noise_->ready(t, chunk);
         if (n == 0)
             break;
-        const ssize_t w = writeSome(pty_.master, noise_->peek(n));
+        const ssize_t w = writeOut(noise_->peek(n));
         if (w < 0)
             return false;
         noise_->commit(static_cast<std::uint64_t>(w));
@@ -400,14 +500,16 @@ bool Simulator::readyToHangUp(Millis t) const
 {
     constexpr Millis kSettleMs = 50; // the kernel hands written bytes on late
     constexpr Millis kGiveUpMs = 1000;
+    if (line_.io < 0) // the client left first
+        return true;
     if (!outbox_.empty())
         return false;
     if (t - lastWrite_ >= kGiveUpMs)
         return true;
     if (!out_.empty())
         return false;
-    int unread = 0;
-    ioctl(pty_.slave, TIOCINQ, &unread);
+    int unread = 0; // on TCP, not yet acknowledged: then it is the client's to read
+    ioctl(line_.tcp() ? line_.io : line_.slave, line_.tcp() ? SIOCOUTQ : TIOCINQ, &unread);
     return unread == 0 && t - lastWrite_ >= kSettleMs;
 }
 
@@ -422,9 +524,11 @@ bool Simulator::stdoutUnread()
 
 void Simulator::hangUp()
 {
-    close(pty_.master);
-    close(pty_.slave);
-    pty_.master = pty_.slave = -1;
+    for (int *fd : {&line_.io, &line_.slave, &line_.listener}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
 }
 
 int Simulator::run()
@@ -448,7 +552,8 @@ int Simulator::run()
             break;
 
         std::optional<Millis> wake = outbox_.nextDue();
-        const bool noiseWaiting = noise_ && !noise_->done() && !closing_;
+        const bool waiting = line_.io < 0; // for a TCP client
+        const bool noiseWaiting = noise_ && !noise_->done() && !closing_ && !waiting;
         if (noiseWaiting && !noise_->paced() && !noiseBlocked_ && out_.empty())
             wake = t; // more flood to write as soon as input has had its turn
         else if (noiseWaiting && !noiseBlocked_)
@@ -459,10 +564,11 @@ int Simulator::run()
             wake = t + 10;
 
         // Past the last frame, input is left unread.
-        pollfd fds[] = {{pty_.master, static_cast<short>(closing_ || full() ? 0 : POLLIN), 0},
+        const bool takeInput = waiting || !(closing_ || full());
+        pollfd fds[] = {{waiting ? line_.listener : line_.io, static_cast<short>(takeInput ? POLLIN : 0), 0},
                         {watchedStdout_, 0, 0}}; // only a closed reader reports
         pollfd &pfd = fds[0];
-        if (!out_.empty() || (noiseBlocked_ && !closing_))
+        if (!waiting && (!out_.empty() || (noiseBlocked_ && !closing_)))
             pfd.events |= POLLOUT;
         timespec ts{};
         if (wake) {
@@ -475,8 +581,15 @@ int Simulator::run()
             complain("poll");
             return 1;
         }
-        if (r > 0 && (pfd.revents & POLLIN) && !readInput())
-            return 1;
+        if (r > 0 && waiting) {
+            if ((pfd.revents & POLLIN) && !accept())
+                return 1;
+        } else if (r > 0 && (pfd.revents & POLLIN)) {
+            if (!readInput())
+                return 1;
+        } else if (r > 0 && (pfd.revents & (POLLERR | POLLHUP)) && line_.tcp()) {
+            dropClient(); // reset while its input was not wanted
+        }
         if (r > 0 && fds[1].revents && stdoutUnread()) {
             complain("nobody read the device from standard output");
             return 1;
@@ -522,16 +635,16 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    auto pty = openPty();
-    if (!pty) {
-        std::fprintf(stderr, "projector-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+    auto line = opts.tcp ? listenTcp(*opts.tcp) : openPty();
+    if (!line) {
+        complain(opts.tcp ? "cannot listen on TCP" : "cannot open a pseudo-terminal");
         return 1;
     }
-    const std::string device = pty->path;
+    const std::string device = line->name;
     if (!opts.link.empty() && !makeLink(opts.link, device))
         return 1;
 
-    int rc = writeStdout(device + '\n') ? Simulator(opts, std::move(*pty), log).run() : 1;
+    int rc = writeStdout(device + '\n') ? Simulator(opts, std::move(*line), log).run() : 1;
 
     if (!opts.link.empty())
         removeLink(opts.link, device);
