@@ -390,6 +390,7 @@ bool Simulator::accept()
     // Split replies must leave a byte at a time, not wait for an ACK to fill up.
     const int on = 1;
     setsockopt(line_.io, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    noiseBlocked_ = true; // the noise picks up at its pace, without a burst for the time nobody was there
     return true;
 }
 
@@ -401,7 +402,6 @@ void Simulator::dropClient()
     line_.io = -1;
     out_.clear();
     outbox_ = Outbox(o_.outbox);
-    noiseBlocked_ = true; // the next client gets it at the pace, without a catch-up burst
 }
 
 // Bytes written, 0 when the line is full or the client has just left, -1 on
