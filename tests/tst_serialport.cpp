@@ -1,7 +1,9 @@
 // The serial control over QSerialPort, against a real pseudo-terminal pair made by the test.
 #include "link/SerialCommControl.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -70,6 +72,8 @@ private Q_SLOTS:
     void failuresComeWithTheServiceMessage_data();
     void failuresComeWithTheServiceMessage();
     void vanishedDeviceClosesThePort();
+    void anyPathLeadsToTheDevice_data();
+    void anyPathLeadsToTheDevice();
 
 private:
     std::unique_ptr<Pty> m_pty;
@@ -166,6 +170,35 @@ void TestSerialPort::vanishedDeviceClosesThePort()
     QVERIFY(!spy.isEmpty());
     QCOMPARE(comm.commEvent(), CommEvent::DeviceLost);
     QVERIFY(comm.setOutput("C00\r"));
+}
+
+void TestSerialPort::anyPathLeadsToTheDevice_data()
+{
+    QTest::addColumn<QByteArray>("link"); // made in a scratch folder, to the pseudo-terminal
+    QTest::newRow("long name") << QByteArray(200, 'l'); // with its folders, past 255 bytes
+    QTest::newRow("name not UTF-8") << QByteArray("projector-\xe9\xff");
+}
+
+void TestSerialPort::anyPathLeadsToTheDevice()
+{
+    QFETCH(QByteArray, link);
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/tolvek-serialport-XXXXXX"));
+    QByteArray path = QFile::encodeName(scratch.path()) + '/';
+    while (path.size() + link.size() < 255)
+        path += "dir/";
+    QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+    path += link;
+    QCOMPARE(::symlink(m_pty->path.toLocal8Bit().constData(), path.constData()), 0);
+    qputenv("TOLVEK_COM2", path);
+
+    SerialCommControl byLink;
+    QCOMPARE(byLink.setCommPort(2), CommError{});
+    QCOMPARE(byLink.setPortOpen(true), CommError{});
+    QCOMPARE(byLink.setOutput("C00\r"), CommError{});
+    QCOMPARE(m_pty->readFar(4), QByteArray("C00\r"));
+    // One device, one holder, whichever path each took to it; root included.
+    SerialCommControl byName;
+    QVERIFY(byName.setPortOpen(true));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

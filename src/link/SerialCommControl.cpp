@@ -64,7 +64,7 @@ CommError SerialCommControl::setPortOpen(bool open)
         m_port->close();
         return std::nullopt;
     }
-    m_port->setPortName(portDeviceName(m_commPort));
+    m_port->setPortName(portDevicePath(m_commPort));
     if (!m_port->open(QIODevice::ReadWrite))
         return m_port->errorString();
     if (CommError e = applySettings()) {

@@ -1,5 +1,6 @@
 #include "LayoutBuilder.h"
 
+#include "Accessibility.h"
 #include "MonitorLine.h"
 #include "PanelButton.h"
 #include "link/Text.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
+#include <QSvgRenderer>
 
 #include <algorithm>
 #include <vector>
@@ -17,6 +19,25 @@
 namespace layout {
 
 namespace {
+
+// The least a caption is narrowed to, and the step, where a stand-in face is wider.
+constexpr qreal kSmallestPoints = 6;
+constexpr qreal kPointStep = 0.25;
+
+// The logo, drawn anew whenever the screen it is on has another pixel density.
+class LogoLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        if (pixmap().devicePixelRatio() != devicePixelRatioF())
+            setPixmap(logo(devicePixelRatioF()));
+        QLabel::paintEvent(event);
+    }
+};
 
 QColor colour(Rgb c)
 {
@@ -62,14 +83,26 @@ QWidget *create(const Control &c, QWidget *parent)
         return option;
     }
     case Kind::Image: {
-        auto *image = new QLabel(parent);
-        image->setPixmap(logo());
+        auto *image = new LogoLabel(parent);
+        image->setPixmap(logo(parent->devicePixelRatioF()));
         return image;
     }
     case Kind::Line:
         break;
     }
     Q_UNREACHABLE();
+}
+
+// Where the layout's faces are missing, a stand-in can be wider: narrow its font until the
+// caption fits its control, rather than let the control cut it off at both ends. The push
+// buttons need not: they wrap a caption at its spaces.
+void fitCaption(QWidget *w)
+{
+    QFont f = w->font();
+    while (w->sizeHint().width() > w->width() && f.pointSizeF() - kPointStep >= kSmallestPoints) {
+        f.setPointSizeF(f.pointSizeF() - kPointStep);
+        w->setFont(f);
+    }
 }
 
 void dress(QWidget *w, const Control &c)
@@ -88,6 +121,8 @@ void dress(QWidget *w, const Control &c)
     w->setPalette(palette);
     if (c.font != FontCode::None)
         w->setFont(font(c.font));
+    if ((c.kind == Kind::Label && !c.sunkenBorder) || c.kind == Kind::Option)
+        fitCaption(w);
 }
 
 } // namespace
@@ -110,6 +145,7 @@ void build(QWidget *window, int dpi)
     QHash<std::string_view, QWidget *> made;
     QHash<std::string_view, QButtonGroup *> groups;
     std::vector<std::pair<int, QWidget *>> tabOrder;
+    accessibility::prepare(window);
 
     for (const Control &c : kControls) {
         if (c.kind == Kind::Line)
@@ -118,7 +154,7 @@ void build(QWidget *window, int dpi)
         Q_ASSERT(parent);
         QWidget *w = create(c, parent);
         w->setObjectName(qstring(c.name));
-        w->setAccessibleDescription(qstring(c.name));
+        accessibility::describe(w, c);
         w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
         dress(w, c);
         if (c.hiddenAtStart)
@@ -152,42 +188,28 @@ void paintLines(QPainter &painter, int dpi)
             painter.drawLine(px(c.left), px(c.top), px(c.width), px(c.height));
 }
 
-QPixmap logo()
+QPixmap logo(qreal devicePixelRatio)
 {
-    // Our own mark, 80 by 26 in 24-bit colour. A picture rather than lettering drawn at start-up,
-    // which would load the font list before the window can first show.
-    return QPixmap(QStringLiteral(":/tolvek/logo.png"));
+    // Our own mark, 80 by 26 in 24-bit colour, and pictures rather than lettering drawn at
+    // start-up, which would load the font list before the window can first show. At one device
+    // pixel to a pixel, the bitmap fitted to that grid; on denser screens the outline drawing
+    // at their density, as sharp as the text beside it.
+    if (devicePixelRatio <= 1)
+        return QPixmap(QStringLiteral(":/tolvek/logo.png"));
+    QSvgRenderer drawing(QStringLiteral(":/tolvek/logo.svg"));
+    QImage image((QSizeF(drawing.defaultSize()) * devicePixelRatio).toSize(), QImage::Format_RGB888);
+    QPainter painter(&image);
+    drawing.render(&painter);
+    painter.end();
+    image.setDevicePixelRatio(devicePixelRatio);
+    return QPixmap::fromImage(image);
 }
 
 QIcon applicationIcon()
 {
-    // A projector lens throwing a beam: one drawing, in the three sizes and depths the panel carries.
-    const auto draw = [](int size, bool twoColours) {
-        QImage image(size, size, QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        const qreal s = size / 32.0;
-        p.scale(s, s);
-        const QColor body = twoColours ? Qt::black : QColor(0, 0, 128);
-        const QColor beam = twoColours ? Qt::black : QColor(255, 255, 0);
-        p.setPen(Qt::NoPen);
-        p.setBrush(body);
-        p.drawRect(2, 12, 18, 12);
-        p.setBrush(twoColours ? Qt::white : QColor(0, 255, 255));
-        p.drawEllipse(QPointF(14, 18), 4, 4);
-        p.setBrush(beam);
-        p.drawPolygon(QPolygonF({QPointF(18, 16), QPointF(30, 8), QPointF(30, 28), QPointF(18, 20)}));
-        p.end();
-        // Few enough colours that the indexed forms keep the drawing whole.
-        const Qt::ImageConversionFlags exact = Qt::ThresholdDither | Qt::AvoidDither;
-        return QPixmap::fromImage(twoColours ? image.convertToFormat(QImage::Format_Mono, exact)
-                                             : image.convertToFormat(QImage::Format_Indexed8, exact));
-    };
-    QIcon icon;
-    icon.addPixmap(draw(32, true));
-    icon.addPixmap(draw(32, false));
-    icon.addPixmap(draw(16, false));
-    return icon;
+    // A projector lens throwing a beam, from the drawing the installed icons are made from too,
+    // so that it is sharp at every size and density a desktop asks for.
+    return QIcon(QStringLiteral(":/tolvek/icon.svg"));
 }
 
 } // namespace layout

@@ -33,7 +33,7 @@ void build(QWidget *window, int dpi);
 void paintLines(QPainter &painter, int dpi);
 
 QFont font(FontCode code);
-QPixmap logo();
+QPixmap logo(qreal devicePixelRatio);
 QIcon applicationIcon();
 
 } // namespace layout

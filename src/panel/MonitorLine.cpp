@@ -1,46 +1,12 @@
 #include "MonitorLine.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPainter>
 #include <QTimerEvent>
-
-namespace {
-
-// Screen readers and the end-to-end tests read the line's text as its name, as for a label.
-class MonitorLineAccessible final : public QAccessibleWidget
-{
-public:
-    explicit MonitorLineAccessible(MonitorLine *line)
-        : QAccessibleWidget(line, QAccessible::StaticText)
-    {
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name)
-            return static_cast<const MonitorLine *>(widget())->text();
-        return QAccessibleWidget::text(t);
-    }
-};
-
-QAccessibleInterface *monitorLineAccessible(const QString &className, QObject *object)
-{
-    if (className == QLatin1StringView("MonitorLine") && object->isWidgetType())
-        return new MonitorLineAccessible(static_cast<MonitorLine *>(object));
-    return nullptr;
-}
-
-} // namespace
 
 MonitorLine::MonitorLine(QWidget *parent)
     : QFrame(parent)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(monitorLineAccessible);
-        return true;
-    }();
-    Q_UNUSED(installed);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
     setAutoFillBackground(true);

@@ -15,26 +15,22 @@ import time
 import unittest
 from pathlib import Path
 
-LAYOUT = Path(__file__).resolve().parents[2] / "src" / "panel" / "Layout.h"
 WIDTH, CLOSED_DEPTH, FULL_DEPTH = 618, 321, 441  # client pixels at 96 dpi
 PANEL = SIM = None
-# name: (container, left, top, width, height) in twips
-CONTROLS = {name: (box, *map(int, rect)) for name, box, *rect in re.findall(
-    r'\{"(\w+)", Kind::\w+, "[^"]*", "(\w*)", (-?\d+), (-?\d+), (-?\d+), (-?\d+),', LAYOUT.read_text())}
+# The value lines, found by their descriptions: their names are their texts.
+TXD, RXD, STATUS_LINE = "TXD: last text sent", "RXD: text received", "Status"
 
 
-def px(twips):
-    return (twips * 96 + 720) // 1440
+def extents(node):
+    """(x, y, width, height) on the screen, as the panel reports it."""
+    import pyatspi
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
 
 
-def centre(name):
-    """A control's centre in client pixels; children are placed within their frames."""
-    box, left, top, width, height = CONTROLS[name]
-    x, y = px(left) + px(width) // 2, px(top) + px(height) // 2
-    while box:
-        box, left, top, _, _ = CONTROLS[box]
-        x, y = x + px(left), y + px(top)
-    return x, y
+def showing(node):
+    import pyatspi
+    return node.getState().contains(pyatspi.STATE_SHOWING)
 
 
 def poll(predicate, what, timeout=2.0):
@@ -74,9 +70,9 @@ def exclusive(device):
         os.close(fd)
 
 
-def lock_files(path):
-    """The lock files that name the device by this path."""
-    return list(Path("/run/lock").glob("LCK.." + str(path).replace("/", "_")))
+def lock_files(device):
+    """The lock files that name the device (the panel locks it by the path its links lead to)."""
+    return list(Path("/run/lock").glob("LCK.." + str(device).removeprefix("/dev/").replace("/", "_")))
 
 
 def xdotool(*args):
@@ -146,18 +142,27 @@ class Panel:
         poll(lambda: not self.boxes(), "the box closed")
         self.wait_for_window()
 
-    def accessible(self, name):
-        """The control whose accessible description is its name, e.g. "Label25"."""
-        if name not in self.acc:
-            import pyatspi
-            app = poll(lambda: [a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == self.proc.pid],
-                       "the panel on the accessibility bus", 10)[0]
+    def tree(self):
+        """Every accessible object of the panel, its window first, walked afresh."""
+        import pyatspi
+        app = poll(lambda: [a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == self.proc.pid],
+                   "the panel on the accessibility bus", 10)[0]
+        found = []
 
-            def walk(node):
-                for child in filter(None, node):
-                    self.acc[child.description] = child
-                    walk(child)
-            walk(app)
+        def walk(node):
+            for child in filter(None, node):
+                found.append(child)
+                walk(child)
+        walk(app)
+        return found
+
+    def accessible(self, name):
+        """The button of that accessible name, or the value line of that description."""
+        import pyatspi
+        node = self.acc.get(name)
+        if node is None or name not in (node.name, node.description):  # the view button's name follows its caption
+            self.acc = {n.description or n.name: n for n in self.tree()
+                        if n.description or n.getRole() in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)}
         return self.acc[name]
 
     def text(self, name):
@@ -167,21 +172,23 @@ class Panel:
         poll(lambda: self.text(name) == text, f"{name} showing {text!r}", timeout)
 
     def showing(self, name):
-        import pyatspi
-        return self.accessible(name).getState().contains(pyatspi.STATE_SHOWING)
+        return showing(self.accessible(name))
 
     # No --sync on the moves: it waits some 15 s when the pointer is already there.
     def click(self, name):
-        xdotool("mousemove", *self.point(name), "click", "--delay", "0", "1")
+        """The moment of the click, taken once the control is found."""
+        point = self.point(name)
+        clicked = time.monotonic()
+        xdotool("mousemove", *point, "click", "--delay", "0", "1")
+        return clicked
 
     def hold(self, name, seconds):
         """The right button pressed on the control for the given time."""
         xdotool("mousemove", *self.point(name), "mousedown", 3, "sleep", seconds, "mouseup", 3)
 
     def point(self, name):
-        x, y, _, _ = self.windows()[self.window]
-        cx, cy = centre(name)
-        return x + cx, y + cy
+        x, y, width, height = extents(self.accessible(name))
+        return x + width // 2, y + height // 2
 
     def open_monitor(self):
         """Ctrl+J; also a barrier, as the panel handles input in turn."""
@@ -193,7 +200,7 @@ class Panel:
 
     def end(self):
         """Clicks END; the exit code."""
-        self.click("Command16")
+        self.click("END")
         return self.proc.wait(5)
 
 
@@ -204,6 +211,9 @@ def main():
     if "TOLVEK_E2E_BUS" not in os.environ:  # again, in a D-Bus session that reaches no desktop
         os.environ["TOLVEK_E2E_BUS"] = "1"
         os.environ.pop("DISPLAY", None)
+        # The session's accessibility bus puts its socket in the runtime directory, or else in
+        # ~/.cache, where another run's bus at the same time would take its place.
+        os.environ["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="tolvek-e2e-run-")
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
     try:
         import pyatspi
@@ -215,9 +225,9 @@ def main():
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                              "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL, preexec_fn=die_with_us)
     os.close(write_end)
-    with tempfile.TemporaryDirectory() as run:
-        os.environ.update(DISPLAY=":" + os.read(read_end, 16).decode().strip(), XDG_RUNTIME_DIR=run)
-        program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
+    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    shutil.rmtree(os.environ["XDG_RUNTIME_DIR"])
     xvfb.kill()
     xvfb.wait()
     sys.exit(not program.result.wasSuccessful())

@@ -1,17 +1,29 @@
 """The panel seen from outside: what the buttons put on the line, the held-button repeat, the
-monitor view, and a line that misbehaves."""
+monitor view, a line that misbehaves, and what a screen reader finds."""
 
+import collections
 import os
+import re
+import shutil
 import signal
+import tempfile
 import time
 import unittest
+from pathlib import Path
 
-from panel_driver import CLOSED_DEPTH, Panel, Simulator, exclusive, lock_files, main, poll
+from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, lock_files, main,
+                          poll, showing)
 
-# Every one-shot button and status query, with the frame a click on it must send.
-SENDS = {f"Command{n}": f"{text}\\r" for n, text in (pair.split("=") for pair in """
-    17=C00 52=C01 18=C02 27=C05 28=C07 19=C0B 20=C0C 21=C0D 22=C0E 31=C0F 32=C10 23=C1C 24=C1D 3=C1E
-    53=C27 54=C2A 55=C2B 25=C43 26=C44 13=C89 14=C8A 44=CR0 45=CR1 46=CR3 47=CR4 56=CR6""".split())}
+# Every one-shot button, status query and arrow (a click presses and releases it at once) by its
+# accessible name, with the frame a click on it must send.
+SENDS = {name: f"{text}\\r" for name, text in (
+    ("POWER ON", "C00"), ("C01", "C01"), ("POWER OFF", "C02"), ("INPUT PC", "C05"),
+    ("INPUT VIDEO", "C07"), ("AUDIO MUTE ON", "C0B"), ("AUDIO MUTE OFF", "C0C"), ("VIDEO MUTE ON", "C0D"),
+    ("VIDEO MUTE OFF", "C0E"), ("VIDEO SCREEN Normal", "C0F"), ("VIDEO SCREEN WIDE", "C10"), ("MENU ON", "C1C"),
+    ("MENU OFF", "C1D"), ("DISPLAY CLEAR", "C1E"), ("IMAGE", "C27"), ("POWER MANAGEMENT ON", "C2A"),
+    ("POWER MANAGEMENT OFF", "C2B"), ("FREEZE ON", "C43"), ("FREEZE OFF", "C44"), ("A-IMAGE", "C89"),
+    ("P-TIMER", "C8A"), ("STATUS", "CR0"), ("MODE", "CR1"), ("L-TIME", "CR3"), ("SETTING", "CR4"), ("TEMP", "CR6"),
+    ("Cursor up", "C3C"), ("Cursor down", "C3D"), ("Cursor left", "C3B"), ("Cursor right", "C3A"))}
 
 
 class Commands(unittest.TestCase):
@@ -20,7 +32,7 @@ class Commands(unittest.TestCase):
         panel = Panel(self, sim.link)
         self.assertEqual(panel.depth(), CLOSED_DEPTH)
         panel.open_monitor()  # C01 and the queries stand in the monitor area
-        self.assertEqual(panel.text("Command34"), "CLOSE")
+        self.assertTrue(panel.showing("CLOSE"))  # the view button, named by its caption
         for count, (button, frame) in enumerate(SENDS.items(), 1):
             panel.click(button)
             self.assertEqual(sim.wait(count)[-1][1], frame, button)
@@ -29,8 +41,8 @@ class Commands(unittest.TestCase):
     def test_a_right_button_hold_on_vol_plus_repeats_every_250_ms(self):
         sim = Simulator(self)
         panel = Panel(self, sim.link)
-        panel.hold("Command1", 1.1)
-        panel.click("Command27")  # on the line after the repeats once the release is handled
+        panel.hold("VOL +", 1.1)
+        panel.click("INPUT PC")  # on the line after the repeats once the release is handled
         frames = sim.wait(6)
         self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
         gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
@@ -39,11 +51,22 @@ class Commands(unittest.TestCase):
     def test_status_shows_power_on_after_the_warm_up(self):
         panel = Panel(self, Simulator(self, "--warmup", "0.5").link)
         panel.open_monitor()
-        panel.click("Command17")
-        panel.wait_text("Label12", " ACK ")
-        panel.wait_text("Label12", "", 2.0)  # a second after the send, past the warm-up
-        panel.click("Command44")
-        panel.wait_text("Label25", " Power ON")
+        panel.click("POWER ON")
+        panel.wait_text(RXD, " ACK ")
+        panel.wait_text(RXD, "", 2.0)  # a second after the send, past the warm-up
+        panel.click("STATUS")
+        panel.wait_text(STATUS_LINE, " Power ON")
+
+
+def holds(proc):
+    """The files a process has open; one may close while they are read."""
+    held = set()
+    for fd in os.listdir(f"/proc/{proc.pid}/fd"):
+        try:
+            held.add(os.readlink(f"/proc/{proc.pid}/fd/{fd}"))
+        except FileNotFoundError:
+            pass
+    return held
 
 
 class Faults(unittest.TestCase):
@@ -55,16 +78,15 @@ class Faults(unittest.TestCase):
     def test_a_port_held_by_another_program_warns_and_opens_once_chosen_again(self):
         sim = Simulator(self)
         holder = Panel(self, sim.link, wait=False, platform="offscreen").proc
-        poll(lambda: any(os.path.realpath(f"/proc/{holder.pid}/fd/{fd}") == sim.device
-                         for fd in os.listdir(f"/proc/{holder.pid}/fd")), "the port held", 5)
+        poll(lambda: sim.device in holds(holder), "the port held", 5)
         panel = Panel(self, sim.link, wait=False)
         panel.dismiss_the_box()
         holder.terminate()  # as a user ends it: the port comes free for everyone, not root alone
         self.assertEqual(holder.wait(5), 0)
-        panel.click("Command33")
-        poll(lambda: panel.showing("Option1"), "the port panel shown")
-        panel.click("Option1")
-        panel.click("Command28")
+        panel.click("COM: port and speed")
+        poll(lambda: panel.showing("Port COM1"), "the port panel shown")
+        panel.click("Port COM1")
+        panel.click("INPUT VIDEO")
         self.assertEqual(sim.wait(1)[0][1], "C07\\r")
 
     def test_killed_logged_out_or_interrupted_it_releases_the_port_and_ends_with_0(self):
@@ -72,39 +94,96 @@ class Faults(unittest.TestCase):
             with self.subTest(signal.Signals(number).name):
                 sim = Simulator(self)
                 panel = Panel(self, sim.link)
-                self.assertTrue(exclusive(sim.device) and lock_files(sim.link))
+                self.assertTrue(exclusive(sim.device) and lock_files(sim.device))
                 panel.proc.send_signal(number)
                 self.assertEqual(panel.proc.wait(5), 0)
-                self.assertFalse(exclusive(sim.device) or lock_files(sim.link))
+                self.assertFalse(exclusive(sim.device) or lock_files(sim.device))
 
     def test_a_hangup_warns_once_at_the_next_click(self):
         sim = Simulator(self, "--hangup-after", "3")
         panel = Panel(self, sim.link)
-        for button in ("Command27", "Command28", "Command27"):
+        for button in ("INPUT PC", "INPUT VIDEO", "INPUT PC"):
             panel.click(button)
         self.assertEqual(sim.proc.wait(3), 0)
         panel.open_monitor()  # blocked if the hang-up itself had raised a box
-        panel.click("Command28")
+        panel.click("INPUT VIDEO")
         panel.dismiss_the_box()
         self.assertEqual(panel.end(), 0)  # blocked by any further box
 
     def test_a_silent_projector_is_marked_from_half_a_second_to_a_second(self):
         panel = Panel(self, Simulator(self, "--silent").link)
         panel.open_monitor()
-        clicked = time.monotonic()
-        panel.click("Command27")
-        panel.wait_text("Label12", " X X X X")
+        clicked = panel.click("INPUT PC")
+        panel.wait_text(RXD, " X X X X")
         marked = time.monotonic() - clicked
-        panel.wait_text("Label12", "")
+        panel.wait_text(RXD, "")
         cleared = time.monotonic() - clicked
         self.assertTrue(0.5 <= marked < 0.7 and 1.0 <= cleared < 1.2, (marked, cleared))
 
     def test_late_replies_in_pieces_are_decoded_whole(self):
         panel = Panel(self, Simulator(self, "--split", "--delay", "200").link)
         panel.open_monitor()
-        panel.click("Command44")
-        panel.wait_text("Label12", " 8 0 CR ")
-        self.assertEqual(panel.text("Label25"), " Stand by")
+        panel.click("STATUS")
+        panel.wait_text(RXD, " 8 0 CR ")
+        self.assertEqual(panel.text(STATUS_LINE), " Stand by")
+
+
+def press(node, action):
+    """Runs the named action of an accessible object, as a screen reader does."""
+    actions = node.queryAction()
+    actions.doAction([actions.getName(i) for i in range(actions.nActions)].index(action))
+
+
+class Accessibility(unittest.TestCase):
+    def test_a_screen_reader_hears_each_button_apart_and_only_what_the_window_shows(self):
+        import pyatspi
+        from gi.repository import GLib
+        told = {}  # the showing state each value line was last said to be in
+
+        def note(event):
+            told[event.source.description] = event.detail1
+        # Before the panel starts, so that it knows someone listens.
+        pyatspi.Registry.registerEventListener(note, "object:state-changed:showing")
+        self.addCleanup(pyatspi.Registry.deregisterEventListener, note, "object:state-changed:showing")
+
+        def told_of(lines):
+            while GLib.MainContext.default().iteration(False):
+                pass
+            return [told.get(line, 0) for line in lines]
+
+        com1 = Path(tempfile.mkdtemp(prefix="tolvek-e2e-")) / "com1"
+        self.addCleanup(shutil.rmtree, com1.parent)
+        panel = Panel(self, com1, wait=False)
+        panel.dismiss_the_box()  # its event loop lets the panel meet the bus before its window shows
+        window, *controls = panel.tree()
+        self.assertEqual(window.name, "TOLVEK   RV 5 & LT 8   CONTROL  Ver.1.31")
+        names = [c.name for c in controls if c.getRole() in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)]
+        self.assertEqual([name for name, count in collections.Counter(names).items() if count > 1], [])
+        self.assertEqual([said for c in controls for said in (c.name, c.description)
+                          if re.fullmatch(r"(Command|Label|Frame|Option|Image)\d+", said)], [])
+
+        def showing_outside_the_window():
+            wx, wy, ww, wh = extents(window)
+
+            def outside(x, y, w, h):
+                return x >= wx + ww or x + w <= wx or y >= wy + wh or y + h <= wy
+            return [c.name or c.description for c in controls if showing(c) and outside(*extents(c))]
+        lines = [TXD, RXD, STATUS_LINE]
+        self.assertEqual(showing_outside_the_window(), [])
+        self.assertEqual([panel.showing(line) for line in lines], [False] * 3)
+        self.assertEqual(told_of(lines), [0] * 3)
+        panel.open_monitor()
+        self.assertEqual(showing_outside_the_window(), [])
+        self.assertEqual([panel.showing(line) for line in lines], [True] * 3)
+        poll(lambda: told_of(lines) == [1] * 3, "the lines coming into view told")
+
+        sim = Simulator(self)
+        com1.symlink_to(sim.link)
+        press(panel.accessible("Port COM1"), "Toggle")  # the choice made again opens the port
+        press(panel.accessible("POWER ON"), "Press")
+        self.assertEqual(sim.wait(1)[0][1], "C00\\r")
+        panel.wait_text(TXD, " C 0 0 CR ")
+        panel.wait_text(RXD, " ACK ")
 
 
 class Network(unittest.TestCase):
@@ -112,20 +191,20 @@ class Network(unittest.TestCase):
         sim = Simulator(self, "--hangup-after", "1", tcp=True)
         panel = Panel(self, sim.link)
         panel.open_monitor()
-        panel.click("Command28")
-        panel.wait_text("Label12", " ACK ")
+        panel.click("INPUT VIDEO")
+        panel.wait_text(RXD, " ACK ")
         self.assertEqual(sim.proc.wait(3), 0)
-        panel.click("Command27")
+        panel.click("INPUT PC")
         panel.dismiss_the_box()  # and only one
-        panel.wait_text("Label12", "", 2.0)  # so that the next reply stands alone
+        panel.wait_text(RXD, "", 2.0)  # so that the next reply stands alone
         # The gateway back at the same address: choosing the port connects again.
         sim = Simulator(self, tcp=sim.link.removeprefix("tcp://"))
-        panel.click("Command33")
-        poll(lambda: panel.showing("Option1"), "the port panel shown")
-        panel.click("Option1")
-        panel.click("Command28")
+        panel.click("COM: port and speed")
+        poll(lambda: panel.showing("Port COM1"), "the port panel shown")
+        panel.click("Port COM1")
+        panel.click("INPUT VIDEO")
         self.assertEqual(sim.wait(1)[0][1], "C07\\r")
-        panel.wait_text("Label12", " ACK ")
+        panel.wait_text(RXD, " ACK ")
         self.assertEqual(panel.end(), 0)  # blocked by any further box
 
 
@@ -133,15 +212,14 @@ class Flood(unittest.TestCase):
     def test_a_megabyte_of_noise_keeps_memory_bounded_and_clicks_prompt(self):
         quiet = Panel(self, Simulator(self).link)
         quiet.open_monitor()
-        quiet.text("Label12")  # the accessibility objects a screen reader would make
+        quiet.text(RXD)  # the accessibility objects a screen reader would make
         quiet_kb = quiet.peak_kb()
         sim = Simulator(self, "--noise", "max", "--noise-bytes", 1 << 20)
         panel = Panel(self, sim.link)
         panel.open_monitor()
-        panel.text("Label12")
+        panel.text(RXD)
         poll(lambda: sim.bytes_written() >= 1 << 20, "the flood written", 30)
-        clicked = time.monotonic()
-        panel.click("Command27")
+        clicked = panel.click("INPUT PC")
         (ms, frame), = sim.wait(1)
         polled = time.monotonic() - clicked
         self.assertEqual(frame, "C05\\r")

@@ -8,8 +8,11 @@
 
 #include <numeric>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace projsim;
@@ -24,7 +27,20 @@ QByteArray ask(Projector &p, const QByteArray &bytes, Millis now = 0)
     return out;
 }
 
-// The built simulator, its terminal opened as the panel would; it must come raw.
+int connectTo(const QString &device)
+{
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(device.section(':', -1).toUShort());
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0 || fcntl(fd, F_SETFL, O_NONBLOCK) != 0)
+        return close(fd), -1;
+    return fd;
+}
+
+// The built simulator, its terminal opened (or its port connected to) as the
+// panel would; a terminal must come raw.
 struct Sim {
     QProcess proc;
     QString device;
@@ -35,19 +51,29 @@ struct Sim {
         proc.start(QStringLiteral(PROJECTOR_SIM), args);
         while (proc.waitForStarted(5000) && !proc.canReadLine() && proc.waitForReadyRead(5000)) {}
         device = QString::fromUtf8(proc.readLine()).trimmed();
-        fd = open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        fd = device.startsWith("tcp://") ? connectTo(device)
+                                         : open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
-    ~Sim() { close(fd); }
+    ~Sim()
+    {
+        close(fd);
+        proc.terminate();
+        proc.waitForFinished(5000);
+    }
     QByteArray send(const QByteArray &frame, qsizetype want, int lagMs = 0)
     {
         if (write(fd, frame.constData(), size_t(frame.size())) != frame.size())
             return "write failed";
         poll(nullptr, 0, lagMs); // a panel slow to read
+        return receive(want);
+    }
+    QByteArray receive(qsizetype want)
+    {
         QByteArray got;
-        char buf[64];
+        char buf[4096];
         ssize_t n = 0;
         for (pollfd pfd{fd, POLLIN, 0}; got.size() < want && poll(&pfd, 1, 5000) > 0
-             && (n = read(fd, buf, size_t(want - got.size()))) > 0;)
+             && (n = read(fd, buf, size_t(std::min<qsizetype>(want - got.size(), sizeof buf)))) > 0;)
             got.append(buf, n);
         return got;
     }
@@ -158,6 +184,98 @@ private slots:
             std::iota(cycle.begin(), cycle.end(), '\0');
             QVERIFY(all == cycle);
         }
+    }
+
+    void badValuesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("noise slower than a time can hold") << QStringList{"--noise", "1e-16"};
+        QTest::newRow("noise faster than a count can hold") << QStringList{"--noise", "1e12"};
+        QTest::newRow("noise nan") << QStringList{"--noise=nan"};
+        QTest::newRow("warmup past a time") << QStringList{"--warmup", "1e12"};
+        QTest::newRow("cooldown infinite") << QStringList{"--cooldown", "inf"};
+        QTest::newRow("delay negative") << QStringList{"--delay", "-1"};
+        QTest::newRow("hours past four digits") << QStringList{"--hours", "10000"};
+        QTest::newRow("noise bytes past a count") << QStringList{"--noise", "max", "--noise-bytes", "1e20"};
+        QTest::newRow("hangup after nothing") << QStringList{"--hangup-after", "0"};
+        QTest::newRow("tcp off the loopback") << QStringList{"--tcp", "0.0.0.0:0"};
+        QTest::newRow("tcp port past 16 bits") << QStringList{"--tcp", "127.0.0.1:65536"};
+        QTest::newRow("tcp with a link") << QStringList{"--tcp", "127.0.0.1:0", "--link", "/tmp/x"};
+    }
+    void badValuesAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QProcess sim;
+        sim.start(QStringLiteral(PROJECTOR_SIM), args);
+        QVERIFY2(sim.waitForFinished(5000), "still running");
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardError().contains("usage: projector-sim"));
+    }
+
+    void failedWritesEndTheRun_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("stdout closed") << "closed";
+        QTest::newRow("stdout left unread") << "unread";
+        QTest::newRow("log on a full disk") << "log";
+    }
+    void failedWritesEndTheRun()
+    {
+        QFETCH(QString, fault);
+        int out[2];
+        QVERIFY(pipe2(out, O_CLOEXEC) == 0);
+        if (fault == "closed")
+            close(out[0]);
+        QProcess sim;
+        sim.setChildProcessModifier([&] { dup2(out[1], STDOUT_FILENO); });
+        sim.start(QStringLiteral(PROJECTOR_SIM), fault == "log" ? QStringList{"--log", "/dev/full"} : QStringList{});
+        QVERIFY(sim.waitForStarted(5000));
+        close(out[1]);
+        pollfd pfd{out[0], POLLIN, 0};
+        if (fault == "unread")
+            QVERIFY(poll(&pfd, 1, 5000) == 1);
+        if (fault == "log") {
+            char line[256] = {};
+            QVERIFY(poll(&pfd, 1, 5000) == 1 && read(out[0], line, sizeof line - 1) > 0);
+            const int fd = open(QByteArray(line).trimmed().constData(), O_RDWR | O_NOCTTY);
+            QVERIFY(write(fd, "C00\r", 4) == 4);
+            close(fd);
+        }
+        if (fault != "closed")
+            close(out[0]);
+        QVERIFY2(sim.waitForFinished(5000), "still running");
+        QVERIFY(sim.exitStatus() == QProcess::NormalExit && sim.exitCode() == 1);
+        QVERIFY(sim.readAllStandardError().startsWith("projector-sim: "));
+    }
+
+    void unreadRepliesHoldInputBack()
+    {
+        Sim sim({});
+        const QByteArray queries = QByteArray("CR6\r").repeated(1024);
+        qint64 taken = 0;
+        // The line is judged full when it takes nothing for a second.
+        for (pollfd pfd{sim.fd, POLLOUT, 0}; taken < 16 << 20 && poll(&pfd, 1, 1000) == 1;)
+            taken += std::max<ssize_t>(0, write(sim.fd, queries.constData(), size_t(queries.size())));
+        QVERIFY2(taken < 1 << 20, qPrintable(QString::number(taken)));
+        const qsizetype owed = taken / 4 * 18;
+        QCOMPARE(sim.receive(owed).size(), owed);
+    }
+
+    void oneTcpClientAtATime()
+    {
+        Sim sim({"--tcp", "127.0.0.1:0", "--warmup", "100", "--hangup-after", "3"});
+        QVERIFY2(QRegularExpression("^tcp://127\\.0\\.0\\.1:[1-9]\\d*$").match(sim.device).hasMatch(), qPrintable(sim.device));
+        QCOMPARE(sim.send("C00\r", 1), QByteArray("\x06"));
+        const int next = connectTo(sim.device);
+        QVERIFY(write(next, "CR0\r", 4) == 4);
+        QCOMPARE(sim.send("CR1\r", 2), QByteArray("1\r"));
+        pollfd pfd{next, POLLIN, 0};
+        QCOMPARE(poll(&pfd, 1, 0), 0); // not served while the first is
+        close(sim.fd);
+        sim.fd = next;
+        QCOMPARE(sim.receive(3), QByteArray("40\r")); // the power-on kept
+        QVERIFY(sim.proc.waitForFinished(5000) && sim.proc.exitCode() == 0);
+        QCOMPARE(read(sim.fd, &pfd, 1), 0); // hung up after the third frame
     }
 
     void binaryOverPty()

@@ -1,8 +1,9 @@
-// projector-sim: a projector on a pseudo-terminal, for trying the panel
-// without the hardware. One thread, one poll() loop.
+// projector-sim: a projector on a pseudo-terminal or a loopback TCP port, for
+// trying the panel without the hardware. One thread, one poll() loop.
 #include "outbox.h"
 #include "projector.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -14,9 +15,14 @@
 #include <string>
 #include <string_view>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,13 +36,16 @@ constexpr std::string_view kUsage =
     "Simulates the projector on a pseudo-terminal and prints its device path\n"
     "on the first line of standard output.\n"
     "\n"
-    "  --link PATH         also make PATH a symbolic link to the device\n"
+    "  --tcp ADDR:PORT     listen on TCP instead: ADDR a loopback address such as\n"
+    "                      127.0.0.1, PORT 0 for any free one; prints\n"
+    "                      tcp://ADDR:PORT and serves one client at a time\n"
+    "  --link PATH         also make PATH a symbolic link to the device (no --tcp)\n"
     "  --log FILE          log every received frame with its time in ms\n"
     "  --warmup SECONDS    counting down after power on (default 10)\n"
     "  --cooldown SECONDS  cooling down after power off (default 10)\n"
     "  --pm-idle SECONDS   with power management on, time on without a\n"
     "                      command before it goes to standby (default 300, 0 never)\n"
-    "  --hours N           lamp hours at start (default 1234)\n"
+    "  --hours N           lamp hours at start, 0 to 9999 (default 1234)\n"
     "  --reversal XX       picture reversal reply: 11, 10, 01 or 00 (default 11)\n"
     "faults:\n"
     "  --silent            never answer\n"
@@ -46,8 +55,10 @@ constexpr std::string_view kUsage =
     "  --noise RATE        unsolicited bytes 0..255 cycling, RATE a second;\n"
     "                      'line' is 1920 (19200 baud), 'max' as fast as accepted\n"
     "  --noise-bytes N     stop the noise after N bytes\n"
-    "  --hangup-after N    close the terminal after N frames and exit 0\n"
-    "  -h, --help          this text\n";
+    "  --hangup-after N    close the terminal or connection after N frames, exit 0\n"
+    "  -h, --help          this text\n"
+    "SECONDS go up to 1000000, MS to 1000000000, RATE from 0.001 to 1000000,\n"
+    "counts N up to 1000000000000000.\n";
 
 struct Options {
     std::string link;
@@ -57,18 +68,79 @@ struct Options {
     std::optional<double> noiseRate; // 0: as fast as the terminal takes it
     std::optional<std::uint64_t> noiseBytes;
     std::optional<std::uint64_t> hangupAfter;
+    std::optional<sockaddr_in> tcp;
 };
 
-std::optional<double> parseNumber(const std::string &s)
+// Every number has a range that keeps the times and counts built from it well
+// inside 64 bits: a noise rate of 1e-16 once put the next byte past them.
+constexpr double kMaxSeconds = 1e6; // about eleven days
+constexpr double kMaxMs = kMaxSeconds * 1000;
+constexpr double kMaxCount = 1e15;  // bytes or frames; doubles are still exact there
+constexpr double kMinNoiseRate = 1e-3;
+constexpr double kMaxNoiseRate = 1e6;
+constexpr double kMaxHours = 9999; // the four digits of CR3
+constexpr double kMaxPort = 65535;
+constexpr std::uint32_t kLoopbackNet = 127; // 127.0.0.0/8
+
+Millis secondsToMs(double seconds) { return std::llround(seconds * 1000.0); }
+
+struct NumberOption {
+    std::string_view name;
+    double min;
+    double max;
+    bool whole;
+    void (*apply)(Options &, double);
+};
+
+constexpr NumberOption kNumberOptions[] = {
+    {"--warmup", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.warmupMs = secondsToMs(v); }},
+    {"--cooldown", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.cooldownMs = secondsToMs(v); }},
+    {"--pm-idle", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.pmIdleMs = secondsToMs(v); }},
+    {"--hours", 0, kMaxHours, true, [](Options &o, double v) { o.projector.startHours = static_cast<long>(v); }},
+    {"--delay", 0, kMaxMs, true, [](Options &o, double v) { o.outbox.delayMs = static_cast<Millis>(v); }},
+    {"--split-gap", 0, kMaxMs, true,
+     [](Options &o, double v) {
+         o.outbox.splitGapMs = static_cast<Millis>(v);
+         o.outbox.split = true;
+     }},
+    {"--noise", kMinNoiseRate, kMaxNoiseRate, false, [](Options &o, double v) { o.noiseRate = v; }},
+    {"--noise-bytes", 0, kMaxCount, true, [](Options &o, double v) { o.noiseBytes = static_cast<std::uint64_t>(v); }},
+    {"--hangup-after", 1, kMaxCount, true, [](Options &o, double v) { o.hangupAfter = static_cast<std::uint64_t>(v); }},
+};
+
+// NaN fails every comparison, so it is out of range too.
+std::optional<double> parseNumber(const std::string &s, double min, double max, bool whole)
 {
     if (s.empty())
         return std::nullopt;
     char *end = nullptr;
     errno = 0;
     const double v = std::strtod(s.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !(v >= 0) || v > 1e12)
+    if (errno != 0 || *end != '\0' || !(v >= min && v <= max) || (whole && v != std::floor(v)))
         return std::nullopt;
     return v;
+}
+
+// Only the loopback address: the simulator is no device to put on a network.
+std::optional<sockaddr_in> parseLoopback(const std::string &s)
+{
+    const auto colon = s.rfind(':');
+    const auto port =
+        colon == std::string::npos ? std::nullopt : parseNumber(s.substr(colon + 1), 0, kMaxPort, true);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    if (!port || inet_pton(AF_INET, s.substr(0, colon).c_str(), &at.sin_addr) != 1
+        || ntohl(at.sin_addr.s_addr) >> 24 != kLoopbackNet)
+        return std::nullopt;
+    at.sin_port = htons(static_cast<std::uint16_t>(*port));
+    return at;
+}
+
+std::string describeRange(const NumberOption &n)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%s%.15g to %.15g", n.whole ? "a whole number, " : "", n.min, n.max);
+    return text;
 }
 
 // Returns an error message, or nothing when all is well.
@@ -90,19 +162,9 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
             err = name + " needs a value";
             return std::nullopt;
         };
-        const auto number = [&](bool whole) -> std::optional<double> {
-            const auto v = value();
-            if (!v)
-                return std::nullopt;
-            const auto n = parseNumber(*v);
-            if (!n || (whole && *n != std::floor(*n))) {
-                err = "bad value for " + name + ": '" + *v + "'";
-                return std::nullopt;
-            }
-            return n;
-        };
-        const auto ms = [](double seconds) { return static_cast<Millis>(seconds * 1000.0 + 0.5); };
         const bool flag = !inlineValue;
+        const auto number = std::find_if(std::begin(kNumberOptions), std::end(kNumberOptions),
+                                         [&](const NumberOption &n) { return n.name == name; });
 
         if ((name == "-h" || name == "--help") && flag) {
             help = true;
@@ -115,50 +177,29 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
                 (name == "--link" ? o.link : o.logPath) = *v;
             else
                 err = name + " needs a path";
-        } else if (name == "--warmup") {
-            if (const auto n = number(false))
-                o.projector.warmupMs = ms(*n);
-        } else if (name == "--cooldown") {
-            if (const auto n = number(false))
-                o.projector.cooldownMs = ms(*n);
-        } else if (name == "--pm-idle") {
-            if (const auto n = number(false))
-                o.projector.pmIdleMs = ms(*n);
-        } else if (name == "--hours") {
-            if (const auto n = number(true))
-                o.projector.startHours = static_cast<long>(std::min(*n, 9999.0));
         } else if (name == "--reversal") {
             const auto v = value();
             if (v && (*v == "11" || *v == "10" || *v == "01" || *v == "00"))
                 o.projector.reversal = *v;
             else
                 err = "--reversal takes 11, 10, 01 or 00";
-        } else if (name == "--delay") {
-            if (const auto n = number(true))
-                o.outbox.delayMs = static_cast<Millis>(*n);
-        } else if (name == "--split-gap") {
-            if (const auto n = number(true)) {
-                o.outbox.splitGapMs = static_cast<Millis>(*n);
-                o.outbox.split = true;
-            }
-        } else if (name == "--noise") {
+        } else if (name == "--tcp") {
             const auto v = value();
-            if (v == "max")
+            if (const auto at = v ? parseLoopback(*v) : std::nullopt)
+                o.tcp = at;
+            else if (v)
+                err = "--tcp takes a loopback address and a port 0 to 65535, e.g. 127.0.0.1:0, not '" + *v + "'";
+        } else if (number != std::end(kNumberOptions)) {
+            const auto v = value();
+            if (name == "--noise" && v == "max")
                 o.noiseRate = 0;
-            else if (v == "line")
+            else if (name == "--noise" && v == "line")
                 o.noiseRate = NoiseSource::kLineRate;
-            else if (const auto r = v ? parseNumber(*v) : std::nullopt; r && *r > 0)
-                o.noiseRate = *r;
-            else
-                err = "--noise takes a rate, 'line' or 'max'";
-        } else if (name == "--noise-bytes") {
-            if (const auto n = number(true))
-                o.noiseBytes = static_cast<std::uint64_t>(*n);
-        } else if (name == "--hangup-after") {
-            if (const auto n = number(true); n && *n >= 1)
-                o.hangupAfter = static_cast<std::uint64_t>(*n);
-            else if (!err)
-                err = "--hangup-after needs at least 1";
+            else if (const auto n = v ? parseNumber(*v, number->min, number->max, number->whole) : std::nullopt)
+                number->apply(o, *n);
+            else if (v)
+                err = name + " takes " + describeRange(*number) + (name == "--noise" ? ", 'line' or 'max'" : "")
+                      + ", not '" + *v + "'";
         } else {
             err = "unknown option: " + std::string(argv[i]);
         }
@@ -167,6 +208,8 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
     }
     if (o.noiseBytes && !o.noiseRate)
         return "--noise-bytes needs --noise";
+    if (o.tcp && !o.link.empty())
+        return "--link names a device, and --tcp has none";
     return std::nullopt;
 }
 
@@ -184,30 +227,54 @@ void makeRaw(int fd)
     tcsetattr(fd, TCSANOW, &t);
 }
 
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string path;
+// Where the panel's bytes come and go: the pseudo-terminal, or the TCP client
+// being served.
+struct Line {
+    int io = -1;       // the terminal's master, or the client; -1 while none is
+    int slave = -1;    // the terminal's own end, held open
+    int listener = -1; // TCP only
+    std::string name;  // for the first line of stdout
+
+    bool tcp() const { return listener >= 0; }
 };
 
-std::optional<Pty> openPty()
+std::optional<Line> openPty()
 {
-    Pty p;
-    p.master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (p.master < 0 || grantpt(p.master) != 0 || unlockpt(p.master) != 0)
+    Line p;
+    p.io = posix_openpt(O_RDWR | O_NOCTTY);
+    if (p.io < 0 || grantpt(p.io) != 0 || unlockpt(p.io) != 0)
         return std::nullopt;
-    const char *name = ptsname(p.master);
+    const char *name = ptsname(p.io);
     if (!name)
         return std::nullopt;
-    p.path = name;
+    p.name = name;
     // Held open so the master never sees a hangup while the panel is away.
     p.slave = open(name, O_RDWR | O_NOCTTY);
     if (p.slave < 0)
         return std::nullopt;
     makeRaw(p.slave);
-    makeRaw(p.master);
-    fcntl(p.master, F_SETFL, fcntl(p.master, F_GETFL) | O_NONBLOCK);
+    makeRaw(p.io);
+    fcntl(p.io, F_SETFL, fcntl(p.io, F_GETFL) | O_NONBLOCK);
     return p;
+}
+
+std::optional<Line> listenTcp(const sockaddr_in &at)
+{
+    constexpr int kWaitingClients = 4; // more are held off by the kernel's retries
+    Line l;
+    l.listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    sockaddr_in bound{};
+    socklen_t size = sizeof bound;
+    if (l.listener < 0 || setsockopt(l.listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+        || bind(l.listener, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0
+        || listen(l.listener, kWaitingClients) != 0
+        || getsockname(l.listener, reinterpret_cast<sockaddr *>(&bound), &size) != 0)
+        return std::nullopt;
+    char host[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &bound.sin_addr, host, sizeof host);
+    l.name = "tcp://" + std::string(host) + ':' + std::to_string(ntohs(bound.sin_port));
+    return l;
 }
 
 bool makeLink(const std::string &link, const std::string &target)
@@ -236,6 +303,19 @@ void removeLink(const std::string &link, const std::string &target)
         unlink(link.c_str());
 }
 
+// Says what failed and why, on stderr; false, for the caller to pass on.
+bool complain(const std::string &what)
+{
+    std::fprintf(stderr, "projector-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+    return false;
+}
+
+bool writeStdout(std::string_view text)
+{
+    return (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+           || complain("cannot write standard output");
+}
+
 // Bytes written, 0 when the terminal is full, -1 on a real error.
 ssize_t writeSome(int fd, std::string_view data)
 {
@@ -253,8 +333,8 @@ ssize_t writeSome(int fd, std::string_view data)
 
 class Simulator {
 public:
-    Simulator(const Options &o, Pty pty, std::FILE *log)
-        : o_(o), pty_(std::move(pty)), log_(log), projector_(o.projector), outbox_(o.outbox),
+    Simulator(const Options &o, Line line, std::FILE *log)
+        : o_(o), line_(std::move(line)), log_(log), projector_(o.projector), outbox_(o.outbox),
           start_(std::chrono::steady_clock::now())
     {
         if (o.noiseRate)
@@ -269,14 +349,24 @@ private:
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - start_).count();
     }
+    bool accept();
+    void dropClient();
+    ssize_t writeOut(std::string_view data);
     bool readInput();
+    bool logFrame(const Exchange &ex, Millis now);
     bool flush(Millis now);
     bool sendNoise(Millis now);
     bool readyToHangUp(Millis now) const;
+    bool stdoutUnread();
+    // As a device's buffer: with this much owed, input waits in the line's
+    // own queue until the panel reads.
+    bool full() const { return out_.size() + outbox_.bytes() >= kMaxOwedBytes; }
+
+    static constexpr std::size_t kMaxOwedBytes = 4096;
     void hangUp();
 
     const Options &o_;
-    Pty pty_;
+    Line line_;
     std::FILE *log_;
     Projector projector_;
     Outbox outbox_;
@@ -287,25 +377,64 @@ private:
     std::uint64_t frames_ = 0;
     bool closing_ = false;  // the frames for --hangup-after have come
     Millis lastWrite_ = 0;
+    // A pipe on stdout whose reader may leave with the device line unread.
+    int watchedStdout_ = -1;
 };
+
+bool Simulator::accept()
+{
+    line_.io = accept4(line_.listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (line_.io < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED
+               || complain("accept");
+    // Split replies must leave a byte at a time, not wait for an ACK to fill up.
+    const int on = 1;
+    setsockopt(line_.io, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    noiseBlocked_ = true; // the noise picks up at its pace, without a burst for the time nobody was there
+    return true;
+}
+
+// The projector stays as it is, half a frame included, as behind a gateway;
+// replies owed to the client that left are lost with it.
+void Simulator::dropClient()
+{
+    close(line_.io);
+    line_.io = -1;
+    out_.clear();
+    outbox_ = Outbox(o_.outbox);
+}
+
+// Bytes written, 0 when the line is full or the client has just left, -1 on
+// a real error.
+ssize_t Simulator::writeOut(std::string_view data)
+{
+    const ssize_t n = writeSome(line_.io, data);
+    if (n < 0 && line_.tcp() && (errno == EPIPE || errno == ECONNRESET)) {
+        dropClient();
+        return 0;
+    }
+    return n;
+}
 
 bool Simulator::readInput()
 {
     char buf[4096];
-    const ssize_t n = read(pty_.master, buf, sizeof buf);
+    const ssize_t n = read(line_.io, buf, sizeof buf);
+    if ((n == 0 || (n < 0 && errno == ECONNRESET)) && line_.tcp()) {
+        dropClient();
+        return true;
+    }
     if (n < 0)
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    if (n == 0)
-        return false;
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || complain("read");
+    if (n == 0) {
+        errno = EIO; // the simulator holds the other end, so this is no hangup
+        return complain("read");
+    }
     const Millis t = now();
     for (const Exchange &ex : projector_.receive(std::string_view(buf, static_cast<std::size_t>(n)), t)) {
-        if (log_) {
-            std::fprintf(log_, "%lld %s", static_cast<long long>(t), escapeFrame(ex.frame).c_str());
-            if (ex.dropped)
-                std::fprintf(log_, " [+%zu bytes]", ex.dropped);
-            std::fputc('\n', log_);
-            std::fflush(log_);
-        }
+        // A frame that cannot be logged is not answered: the log is the witness.
+        if (log_ && !logFrame(ex, t))
+            return complain("cannot write " + o_.logPath);
         outbox_.post(ex.reply, t);
         if (o_.hangupAfter && ++frames_ >= *o_.hangupAfter) {
             closing_ = true;
@@ -316,10 +445,19 @@ bool Simulator::readInput()
     return true;
 }
 
+bool Simulator::logFrame(const Exchange &ex, Millis t)
+{
+    std::fprintf(log_, "%lld %s", static_cast<long long>(t), escapeFrame(ex.frame).c_str());
+    if (ex.dropped)
+        std::fprintf(log_, " [+%zu bytes]", ex.dropped);
+    std::fputc('\n', log_);
+    return std::fflush(log_) == 0 && !std::ferror(log_);
+}
+
 bool Simulator::flush(Millis t)
 {
     while (!out_.empty()) {
-        const ssize_t n = writeSome(pty_.master, out_);
+        const ssize_t n = writeOut(out_);
         if (n < 0)
             return false;
         if (n == 0)
@@ -332,7 +470,7 @@ bool Simulator::flush(Millis t)
 
 bool Simulator::sendNoise(Millis t)
 {
-    if (!noise_ || noise_->done())
+    if (!noise_ || noise_->done() || line_.io < 0)
         return true;
     if (noiseBlocked_)
         noise_->resume(t);
@@ -344,7 +482,7 @@ bool Simulator::sendNoise(Millis t)
         const std::uint64_t n = noise_->ready(t, chunk);
         if (n == 0)
             break;
-        const ssize_t w = writeSome(pty_.master, noise_->peek(n));
+        const ssize_t w = writeOut(noise_->peek(n));
         if (w < 0)
             return false;
         noise_->commit(static_cast<std::uint64_t>(w));
@@ -362,22 +500,35 @@ bool Simulator::readyToHangUp(Millis t) const
 {
     constexpr Millis kSettleMs = 50; // the kernel hands written bytes on late
     constexpr Millis kGiveUpMs = 1000;
+    if (line_.io < 0) // the client left first
+        return true;
     if (!outbox_.empty())
         return false;
     if (t - lastWrite_ >= kGiveUpMs)
         return true;
     if (!out_.empty())
         return false;
-    int unread = 0;
-    ioctl(pty_.slave, TIOCINQ, &unread);
+    int unread = 0; // on TCP, not yet acknowledged: then it is the client's to read
+    ioctl(line_.tcp() ? line_.io : line_.slave, line_.tcp() ? SIOCOUTQ : TIOCINQ, &unread);
     return unread == 0 && t - lastWrite_ >= kSettleMs;
+}
+
+bool Simulator::stdoutUnread()
+{
+    int unread = 0;
+    ioctl(watchedStdout_, FIONREAD, &unread);
+    watchedStdout_ = -1; // read and closed is fine: the line was all it was for
+    errno = EPIPE;
+    return unread > 0;
 }
 
 void Simulator::hangUp()
 {
-    close(pty_.master);
-    close(pty_.slave);
-    pty_.master = pty_.slave = -1;
+    for (int *fd : {&line_.io, &line_.slave, &line_.listener}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
 }
 
 int Simulator::run()
@@ -387,19 +538,22 @@ int Simulator::run()
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGHUP);
+    if (struct stat st{}; fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode))
+        watchedStdout_ = STDOUT_FILENO;
 
     while (!stopRequested) {
         const Millis t = now();
         out_ += outbox_.takeDue(t);
         if (!flush(t) || (out_.empty() && !closing_ && !sendNoise(t))) {
-            std::fprintf(stderr, "projector-sim: write: %s\n", std::strerror(errno));
+            complain("write");
             return 1;
         }
         if (closing_ && readyToHangUp(t))
             break;
 
         std::optional<Millis> wake = outbox_.nextDue();
-        const bool noiseWaiting = noise_ && !noise_->done() && !closing_;
+        const bool waiting = line_.io < 0; // for a TCP client
+        const bool noiseWaiting = noise_ && !noise_->done() && !closing_ && !waiting;
         if (noiseWaiting && !noise_->paced() && !noiseBlocked_ && out_.empty())
             wake = t; // more flood to write as soon as input has had its turn
         else if (noiseWaiting && !noiseBlocked_)
@@ -410,8 +564,11 @@ int Simulator::run()
             wake = t + 10;
 
         // Past the last frame, input is left unread.
-        pollfd pfd{pty_.master, static_cast<short>(closing_ ? 0 : POLLIN), 0};
-        if (!out_.empty() || (noiseBlocked_ && !closing_))
+        const bool takeInput = waiting || !(closing_ || full());
+        pollfd fds[] = {{waiting ? line_.listener : line_.io, static_cast<short>(takeInput ? POLLIN : 0), 0},
+                        {watchedStdout_, 0, 0}}; // only a closed reader reports
+        pollfd &pfd = fds[0];
+        if (!waiting && (!out_.empty() || (noiseBlocked_ && !closing_)))
             pfd.events |= POLLOUT;
         timespec ts{};
         if (wake) {
@@ -419,15 +576,22 @@ int Simulator::run()
             ts.tv_sec = ms / 1000;
             ts.tv_nsec = (ms % 1000) * 1'000'000;
         }
-        const int r = ppoll(&pfd, 1, wake ? &ts : nullptr, &waitMask);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "projector-sim: poll: %s\n", std::strerror(errno));
+        const int r = ppoll(fds, std::size(fds), wake ? &ts : nullptr, &waitMask);
+        if (r < 0 && errno != EINTR) {
+            complain("poll");
             return 1;
         }
-        if ((pfd.revents & POLLIN) && !readInput()) {
-            std::fprintf(stderr, "projector-sim: read: %s\n", std::strerror(errno));
+        if (r > 0 && waiting) {
+            if ((pfd.revents & POLLIN) && !accept())
+                return 1;
+        } else if (r > 0 && (pfd.revents & POLLIN)) {
+            if (!readInput())
+                return 1;
+        } else if (r > 0 && (pfd.revents & (POLLERR | POLLHUP)) && line_.tcp()) {
+            dropClient(); // reset while its input was not wanted
+        }
+        if (r > 0 && fds[1].revents && stdoutUnread()) {
+            complain("nobody read the device from standard output");
             return 1;
         }
     }
@@ -439,6 +603,9 @@ int Simulator::run()
 
 int main(int argc, char **argv)
 {
+    // A reader that went away is a failed write to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+
     Options opts;
     bool help = false;
     if (const auto err = parseOptions(argc, argv, opts, help)) {
@@ -446,12 +613,9 @@ int main(int argc, char **argv)
                      kUsage.data());
         return 2;
     }
-    if (help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        return 0;
-    }
+    if (help)
+        return writeStdout(kUsage) ? 0 : 1;
 
-    std::signal(SIGPIPE, SIG_IGN);
     // Blocked except inside ppoll(), so a stop can't slip in between the
     // check and the wait.
     struct sigaction sa{};
@@ -471,23 +635,20 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    auto pty = openPty();
-    if (!pty) {
-        std::fprintf(stderr, "projector-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+    auto line = opts.tcp ? listenTcp(*opts.tcp) : openPty();
+    if (!line) {
+        complain(opts.tcp ? "cannot listen on TCP" : "cannot open a pseudo-terminal");
         return 1;
     }
-    const std::string device = pty->path;
+    const std::string device = line->name;
     if (!opts.link.empty() && !makeLink(opts.link, device))
         return 1;
 
-    std::printf("%s\n", device.c_str());
-    std::fflush(stdout);
-
-    const int rc = Simulator(opts, std::move(*pty), log).run();
+    int rc = writeStdout(device + '\n') ? Simulator(opts, std::move(*line), log).run() : 1;
 
     if (!opts.link.empty())
         removeLink(opts.link, device);
-    if (log)
-        std::fclose(log);
+    if (log && std::fclose(log) != 0 && rc == 0)
+        rc = complain("cannot write " + opts.logPath) ? 0 : 1;
     return rc;
 }

@@ -12,6 +12,7 @@ void Outbox::push(std::string bytes, Millis at)
     if (last_)
         at = std::max(at, *last_ + (settings_.split ? settings_.splitGapMs : 0));
     last_ = at;
+    bytes_ += bytes.size();
     queue_.emplace_back(at, std::move(bytes));
 }
 
@@ -33,6 +34,7 @@ std::string Outbox::takeDue(Millis now)
     std::string out;
     while (!queue_.empty() && queue_.front().first <= now) {
         out += queue_.front().second;
+        bytes_ -= queue_.front().second.size();
         queue_.pop_front();
     }
     return out;
@@ -69,8 +71,9 @@ std::optional<Millis> NoiseSource::nextAt() const
     if (!paced() || done())
         return std::nullopt;
     Millis t = start_ + static_cast<Millis>(std::ceil(static_cast<double>(sent_ + 1) * 1000.0 / rate_));
-    // Rounding may leave the estimate a millisecond short; the loop would spin.
-    while (dueBy(t) <= sent_)
+    // Rounding may leave the estimate a millisecond short, and a wake with
+    // nothing due would spin. No loop here: a stop is only seen in poll.
+    if (dueBy(t) <= sent_)
         ++t;
     return t;
 }

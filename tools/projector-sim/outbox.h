@@ -29,6 +29,7 @@ public:
     std::string takeDue(Millis now);
     std::optional<Millis> nextDue() const;
     bool empty() const { return queue_.empty(); }
+    std::size_t bytes() const { return bytes_; }
 
 private:
     void push(std::string bytes, Millis at);
@@ -36,6 +37,7 @@ private:
     OutboxSettings settings_;
     std::deque<std::pair<Millis, std::string>> queue_;
     std::optional<Millis> last_;
+    std::size_t bytes_ = 0;
 };
 
 // Bytes 0, 1, ..., 255, 0, 1, ... at a fixed pace, or as fast as they can

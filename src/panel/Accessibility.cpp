@@ -1,0 +1,186 @@
+#include "Accessibility.h"
+
+#include "MonitorLine.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QResizeEvent>
+
+namespace accessibility {
+
+namespace {
+
+QString qs(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+struct GlyphWord
+{
+    std::string_view glyph, word;
+};
+
+constexpr auto kGlyphWords = std::to_array<GlyphWord>({
+    {"↑", "up"},
+    {"↓", "down"},
+    {"←", "left"},
+    {"→", "right"},
+});
+
+// Marks the windows whose controls get the interface below.
+constexpr QLatin1StringView kWatcherName("accessibility-edge-watcher");
+
+QRect placeInWindow(const QWidget *w)
+{
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+bool inView(const QWidget *w)
+{
+    return placeInWindow(w).intersects(w->window()->rect());
+}
+
+// Tells a screen reader, which keeps what it has read, which controls the window cuts off
+// once it shows (Qt has just said they all show) and which come or go as its depth changes.
+class EdgeWatcher final : public QObject
+{
+public:
+    explicit EdgeWatcher(QWidget *window)
+        : QObject(window)
+    {
+        setObjectName(kWatcherName);
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const auto *resize = event->type() == QEvent::Resize ? static_cast<QResizeEvent *>(event) : nullptr;
+        if ((!resize && event->type() != QEvent::Show) || !QAccessible::isActive())
+            return false;
+        for (QWidget *w : watched->findChildren<QWidget *>()) {
+            const bool wasInView = !resize || placeInWindow(w).intersects(QRect(QPoint(0, 0), resize->oldSize()));
+            if (w->isVisible() && wasInView != inView(w)) {
+                QAccessibleEvent change(w, wasInView ? QAccessible::ObjectHide : QAccessible::ObjectShow);
+                QAccessible::updateAccessibility(&change);
+            }
+        }
+        return false;
+    }
+};
+
+// A control of the panel as Qt's own interface shows it, except that it does not report
+// itself showing while the shortened window cuts it off: Qt 6.4 only knows hidden widgets.
+// A press is a click, as with the mouse, so that an option's choice runs.
+class ControlAccessible final : public QAccessibleWidget
+{
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+
+    QAccessible::Role role() const override
+    {
+        if (const QAbstractButton *b = button())
+            return b->isCheckable() ? QAccessible::RadioButton : QAccessible::Button;
+        if (const auto *label = qobject_cast<const QLabel *>(object()))
+            return label->pixmap().isNull() ? QAccessible::StaticText : QAccessible::Graphic;
+        if (qobject_cast<const MonitorLine *>(object()))
+            return QAccessible::StaticText;
+        return QAccessible::Border;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name || !widget()->accessibleName().isEmpty())
+            return QAccessibleWidget::text(t);
+        if (const QAbstractButton *b = button())
+            return b->text();
+        if (const auto *label = qobject_cast<const QLabel *>(object()))
+            return label->text();
+        if (const auto *line = qobject_cast<const MonitorLine *>(object()))
+            return line->text();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (const QAbstractButton *b = button()) {
+            s.checkable = b->isCheckable();
+            s.checked = b->isChecked();
+            s.pressed = b->isDown();
+        }
+        s.offscreen = !inView(widget());
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (const QAbstractButton *b = button(); b && b->isEnabled())
+            names.prepend(b->isCheckable() ? toggleAction() : pressAction());
+        return names;
+    }
+
+    void doAction(const QString &action) override
+    {
+        QAbstractButton *b = button();
+        if (!b || (action != pressAction() && action != toggleAction())) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        if (b->isEnabled())
+            b->animateClick();
+    }
+
+private:
+    QAbstractButton *button() const { return qobject_cast<QAbstractButton *>(object()); }
+};
+
+QAccessibleInterface *controlAccessible(const QString &, QObject *object)
+{
+    auto *w = qobject_cast<QWidget *>(object);
+    // A push button is asked for while its constructor sets its caption: class names can
+    // still be those of Qt's base classes, so ask what the object is, not what it is called.
+    if (!w || w->isWindow() || (!qobject_cast<QFrame *>(w) && !qobject_cast<QAbstractButton *>(w))
+        || !w->window()->findChild<QObject *>(kWatcherName, Qt::FindDirectChildrenOnly))
+        return nullptr;
+    return new ControlAccessible(w);
+}
+
+} // namespace
+
+QString spokenName(std::string_view heading, std::string_view caption, std::string_view pattern)
+{
+    QString said = qs(caption);
+    for (const GlyphWord &g : kGlyphWords)
+        if (caption == g.glyph)
+            said = qs(g.word);
+    QString name = qs(pattern).replace(QLatin1StringView("%1"), said);
+    if (!heading.empty())
+        name.prepend(qs(heading) + u' ');
+    return name.simplified();
+}
+
+void prepare(QWidget *window)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(controlAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    new EdgeWatcher(window);
+}
+
+void describe(QWidget *widget, const layout::Control &control)
+{
+    if (const Spoken *s = detail::spokenFor(control.name))
+        widget->setAccessibleName(
+            spokenName(s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, control.caption,
+                       s->pattern));
+    for (const Described &d : kDescribed)
+        if (d.control == control.name)
+            widget->setAccessibleDescription(qs(d.description));
+}
+
+} // namespace accessibility

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "Layout.h"
+
+#include <QString>
+
+#include <array>
+#include <string_view>
+
+class QWidget;
+
+// What a screen reader says for the window's controls, where their captions alone do not
+// say it, and the accessible side of the controls that the window is built with.
+namespace accessibility {
+
+// A control's spoken name: the caption of the label heading its group, then its own caption
+// in its place within pattern ("%1"; arrows in words). A control with no row is spoken by its
+// caption, as is the view button, whose caption changes with the view.
+struct Spoken
+{
+    std::string_view control;
+    std::string_view heading; // a label of the layout; empty: none
+    std::string_view pattern = "%1";
+};
+
+inline constexpr auto kSpoken = std::to_array<Spoken>({
+    {"Command17", "Label1"},  {"Command18", "Label1"},  {"Command27", {}, "INPUT %1"}, {"Command28", {}, "INPUT %1"},
+    {"Command23", "Label7"},  {"Command24", "Label7"},  {"Command19", "Label4"},  {"Command20", "Label4"},
+    {"Command21", "Label5"},  {"Command22", "Label5"},  {"Command25", "Label8"},  {"Command26", "Label8"},
+    {"Command31", "Label6"},  {"Command32", "Label6"},  {"Command54", "Label20"}, {"Command55", "Label20"},
+    {"Command1", "Label3"},   {"Command2", "Label3"},   {"Command30", "Label16"}, {"Command42", "Label16"},
+    {"Command48", "Label17"}, {"Command49", "Label17"}, {"Command50", "Label18"}, {"Command51", "Label18"},
+    {"Command5", {}, "Cursor %1"}, {"Command7", {}, "Cursor %1"}, {"Command8", {}, "Cursor %1"},
+    {"Command9", {}, "Cursor %1"}, {"Command33", {}, "%1: port and speed"},
+    {"Option1", {}, "Port %1"},    {"Option2", {}, "Port %1"},
+    {"Option3", {}, "Speed %1 baud"}, {"Option4", {}, "Speed %1 baud"},
+    {"Image1", {}, "TOLVEK logo"},
+});
+
+// The value lines keep their text as their name, so that it is read; this says what it is.
+struct Described
+{
+    std::string_view control;
+    std::string_view description;
+};
+
+inline constexpr auto kDescribed = std::to_array<Described>({
+    {"Label11", "TXD: last text sent"},
+    {"Label12", "RXD: text received"},
+    {"Label25", "Status"},
+});
+
+// The heading, then pattern with the caption (an arrow in words) for %1; runs of spaces as one.
+QString spokenName(std::string_view heading, std::string_view caption, std::string_view pattern);
+
+// Gives window's controls their accessible interface. Call before the controls are made:
+// Qt keeps the first interface made for a widget.
+void prepare(QWidget *window);
+// Names and describes one control of the layout.
+void describe(QWidget *widget, const layout::Control &control);
+
+namespace detail {
+
+constexpr const Spoken *spokenFor(std::string_view control)
+{
+    for (const Spoken &s : kSpoken)
+        if (s.control == control)
+            return &s;
+    return nullptr;
+}
+
+constexpr bool rowsNameControls()
+{
+    for (const Spoken &s : kSpoken) {
+        const layout::Control *c = layout::find(s.control);
+        const layout::Control *h = s.heading.empty() ? nullptr : layout::find(s.heading);
+        if (!c || (!s.heading.empty() && (!h || h->kind != layout::Kind::Label)) || s.pattern.empty())
+            return false;
+    }
+    for (const Described &d : kDescribed)
+        if (!layout::find(d.control) || !layout::find(d.control)->sunkenBorder)
+            return false;
+    return true;
+}
+
+// What goes into a button's spoken name; equal parts, equal names.
+struct Parts
+{
+    std::string_view heading, pattern, caption;
+    constexpr bool operator==(const Parts &) const = default;
+};
+
+constexpr Parts partsOf(const layout::Control &c)
+{
+    const Spoken *s = spokenFor(c.name);
+    if (!s)
+        return {{}, "%1", c.caption};
+    return {s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, s->pattern, c.caption};
+}
+
+constexpr bool buttonsSpeakApart()
+{
+    const auto isButton = [](const layout::Control &c) {
+        return c.kind == layout::Kind::Button || c.kind == layout::Kind::Option;
+    };
+    for (std::size_t i = 0; i < layout::kControls.size(); ++i)
+        for (std::size_t j = i + 1; j < layout::kControls.size(); ++j)
+            if (isButton(layout::kControls[i]) && isButton(layout::kControls[j])
+                && partsOf(layout::kControls[i]) == partsOf(layout::kControls[j]))
+                return false;
+    return true;
+}
+
+} // namespace detail
+
+static_assert(detail::rowsNameControls());
+static_assert(detail::buttonsSpeakApart());
+
+} // namespace accessibility

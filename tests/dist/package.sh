@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch root and checks that every file is where
+# a desktop looks for it and that the unpacked program starts, with no display:
+#   package.sh BUILD_DIR VERSION APP_ID
+set -euo pipefail
+build=$1 version=$2 app_id=$3
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
+    || { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$scratch/out/tolvek-panel_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $(basename "$deb"), only: $(ls "$scratch/out")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libqt6svg6; do
+    [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \
+        || fail "Depends lacks $package: $depends"
+done
+
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+share=$root/usr/share
+[ -x "$root/usr/bin/tolvek-panel" ] || fail "no /usr/bin/tolvek-panel"
+entry=$share/applications/$app_id.desktop
+grep -qx "Exec=tolvek-panel" "$entry" || fail "the desktop entry does not start tolvek-panel plainly"
+grep -qx "Icon=$app_id" "$entry" || fail "the desktop entry names another icon"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$share/metainfo/$app_id.metainfo.xml" \
+    || fail "the metainfo does not name the desktop entry"
+for size in 16 24 32 48 64 128 256; do
+    icon=$share/icons/hicolor/${size}x$size/apps/$app_id.png
+    file "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon: $(file -b "$icon")"
+done
+file "$share/icons/hicolor/scalable/apps/$app_id.svg" | grep -q "SVG" || fail "no scalable icon"
+manual=$share/man/man1/tolvek-panel.1.gz
+warnings=$(zcat "$manual" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1) || fail "man page: $warnings"
+[ -z "$warnings" ] || fail "man page: $warnings"
+
+run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/tolvek-panel" "$@"; }
+[ "$(run --version)" = "tolvek-panel $version" ] || fail "--version says: $(run --version 2>&1)"
+status=0
+run --no-such-option >"$scratch/stdout" 2>"$scratch/stderr" || status=$?
+[ "$status" -eq 2 ] && [ ! -s "$scratch/stdout" ] && grep -q "^Usage: tolvek-panel" "$scratch/stderr" \
+    || fail "an unknown option: status $status, stdout $(cat "$scratch/stdout"), stderr $(cat "$scratch/stderr")"
+echo "$(basename "$deb"): Depends: $depends"
