@@ -22,7 +22,12 @@ done
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 share=$root/usr/share
-[ -x "$root/usr/bin/tolvek-panel" ] || fail "no /usr/bin/tolvek-panel"
+for program in tolvek-panel tolvek-send; do
+    [ -x "$root/usr/bin/$program" ] || fail "no /usr/bin/$program"
+    manual=$share/man/man1/$program.1.gz
+    warnings=$(zcat "$manual" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1) || fail "$program's man page: $warnings"
+    [ -z "$warnings" ] || fail "$program's man page: $warnings"
+done
 entry=$share/applications/$app_id.desktop
 grep -qx "Exec=tolvek-panel" "$entry" || fail "the desktop entry does not start tolvek-panel plainly"
 grep -qx "Icon=$app_id" "$entry" || fail "the desktop entry names another icon"
@@ -33,9 +38,6 @@ for size in 16 24 32 48 64 128 256; do
     file "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon: $(file -b "$icon")"
 done
 file "$share/icons/hicolor/scalable/apps/$app_id.svg" | grep -q "SVG" || fail "no scalable icon"
-manual=$share/man/man1/tolvek-panel.1.gz
-warnings=$(zcat "$manual" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1) || fail "man page: $warnings"
-[ -z "$warnings" ] || fail "man page: $warnings"
 
 run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/tolvek-panel" "$@"; }
 [ "$(run --version)" = "tolvek-panel $version" ] || fail "--version says: $(run --version 2>&1)"

@@ -116,8 +116,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(port)) {
         if (parser.value(port).isEmpty())
             return usage(QStringLiteral("--port needs a device"));
-        // The one place the COM1 device is set from outside the environment.
-        qputenv("TOLVEK_COM1", parser.value(port).toLocal8Bit());
+        setPortDevice(1, parser.value(port));
     }
 
     // Every name is checked before anything is opened, let alone sent.
