@@ -9,6 +9,8 @@ TOLVEK_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6
 # To drive the real program from outside in the end-to-end tests.
 TOLVEK_E2E_PACKAGES=(xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi
     python3-xlib)
+# For the checks beyond the tests: clang's fuzzing runtime, clang-tidy and clang-format.
+TOLVEK_CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy clang-format)
 
 # Installs whichever of the named packages are missing; without root it says what to run.
 ensure_packages() {
@@ -30,7 +32,14 @@ ensure_packages() {
 
 # Configures once and builds the named targets (all without any), with a job per core.
 build_panel() {
-    [ -f "$TOLVEK_BUILD/build.ninja" ] ||
-        cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$TOLVEK_BUILD" -j "$(nproc)" "$@"
+    build_in "$TOLVEK_BUILD" "-DCMAKE_BUILD_TYPE=RelWithDebInfo" "$@"
+}
+
+# build_in DIR "CMAKE OPTIONS" [TARGETS]: the same in a build directory of its own.
+build_in() {
+    local dir=$1 options=$2
+    shift 2
+    # shellcheck disable=SC2086 # the options are words
+    [ -f "$dir/build.ninja" ] || cmake -S "$TOLVEK_ROOT" -B "$dir" -G Ninja $options >/dev/null
+    cmake --build "$dir" -j "$(nproc)" "$@"
 }
