@@ -100,9 +100,8 @@ void SerialCommControl::raise(CommEvent event)
 void SerialCommControl::handleError(int error)
 {
     switch (QSerialPort::SerialPortError(error)) {
+    // Nothing, or the failure of an operation the panel asked for: that operation returns the message.
     case QSerialPort::NoError:
-        return;
-    // Failures of an operation the panel asked for: that operation returns the message.
     case QSerialPort::DeviceNotFoundError:
     case QSerialPort::PermissionError:
     case QSerialPort::OpenError:

@@ -101,7 +101,7 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
             }
             return n;
         };
-        const auto ms = [](double seconds) { return static_cast<Millis>(seconds * 1000.0 + 0.5); };
+        const auto ms = [](double seconds) { return static_cast<Millis>(std::llround(seconds * 1000.0)); };
         const bool flag = !inlineValue;
 
         if ((name == "-h" || name == "--help") && flag) {
