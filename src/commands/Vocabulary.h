@@ -24,8 +24,8 @@ struct Command
     std::string_view button;
     std::string_view text; // sent with one carriage return after it
     Activation activation = Activation::Click;
-    bool setsArrowTiming = false;         // click: also prepares the arrows' timing
-    quint8 repeatCode = 0;                // hold: what Timer1 resends
+    bool setsArrowTiming = false; // click: also prepares the arrows' timing
+    quint8 repeatCode = 0;        // hold: what Timer1 resends
     PressForm press = PressForm::Standard;
     std::optional<milliseconds> repeatInterval; // hold: Timer1's interval set at the press
     ReleaseForm release = ReleaseForm::Standard;
@@ -33,8 +33,8 @@ struct Command
 
 constexpr Command click(std::string_view button, std::string_view text, bool setsArrowTiming = false)
 {
-    return {button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt,
-            ReleaseForm::Standard};
+    return {
+        button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt, ReleaseForm::Standard};
 }
 
 constexpr Command hold(std::string_view button, std::string_view text, quint8 code, PressForm press,

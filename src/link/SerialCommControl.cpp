@@ -44,9 +44,8 @@ CommError SerialCommControl::applySettings()
 {
     const std::optional<LineFormat> s = LineFormat::parse(m_settings);
     Q_ASSERT(s);
-    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity)
-        || !m_port->setDataBits(s->dataBits) || !m_port->setStopBits(s->stopBits)
-        || !m_port->setFlowControl(QSerialPort::NoFlowControl))
+    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity) || !m_port->setDataBits(s->dataBits)
+        || !m_port->setStopBits(s->stopBits) || !m_port->setFlowControl(QSerialPort::NoFlowControl))
         return m_port->errorString();
     return std::nullopt;
 }

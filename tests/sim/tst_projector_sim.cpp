@@ -46,8 +46,8 @@ struct Sim {
         QByteArray got;
         char buf[64];
         ssize_t n = 0;
-        for (pollfd pfd{fd, POLLIN, 0}; got.size() < want && poll(&pfd, 1, 5000) > 0
-             && (n = read(fd, buf, size_t(want - got.size()))) > 0;)
+        for (pollfd pfd{fd, POLLIN, 0};
+             got.size() < want && poll(&pfd, 1, 5000) > 0 && (n = read(fd, buf, size_t(want - got.size()))) > 0;)
             got.append(buf, n);
         return got;
     }
@@ -69,7 +69,9 @@ private slots:
         QTest::newRow("stray byte, no power on") << QByteArrayList{"C00 \rCR0\r"} << QByteArray("?\r80\r");
         QTest::newRow("overlong then good") << QByteArrayList{QByteArray(300, 'A'), "\rCR0\r"} << QByteArray("?\r80\r");
         QTest::newRow("cut mid-frame") << QByteArrayList{"C0", "0\r"} << QByteArray("\x06");
+        // clang-format off
         QTest::newRow("straddling reads") << QByteArrayList{"C07\rCR1\rC05\rC", "R1\rCR"} << QByteArray("\x06" "3\r\x06" "1\r");
+        // clang-format on
         QTest::newRow("lamp hours, reversal") << QByteArrayList{"CR3\rCR4\r"} << QByteArray("1234\r11\r");
     }
     void replies()
@@ -98,7 +100,8 @@ private slots:
             const Millis t = step.section(' ', 0, 0).toLongLong();
             const QByteArray what = step.section(' ', 1).toLatin1();
             const bool query = what.startsWith('=');
-            QVERIFY2(ask(p, query ? "CR0\r" : what + '\r', t) == (query ? what.mid(1) + '\r' : "\x06"), qPrintable(step));
+            QVERIFY2(ask(p, query ? "CR0\r" : what + '\r', t) == (query ? what.mid(1) + '\r' : "\x06"),
+                     qPrintable(step));
         }
     }
 
@@ -114,17 +117,20 @@ private slots:
             const QByteArray shown[] = {reply.mid(0, 5), reply.mid(7, 4), reply.mid(12, 5)};
             for (int i = 0; i < 3; ++i)
                 QVERIFY2(shown[i].toDouble() == p.temperatures(t)[size_t(i)]
-                             && std::abs(shown[i].toDouble() - bases[i]) <= 0.5, reply.constData());
+                             && std::abs(shown[i].toDouble() - bases[i]) <= 0.5,
+                         reply.constData());
         }
     }
 
     void outboxTiming()
     {
         // "T+ab" posts "ab" at T; "T=ab" expects exactly "ab" to be due at T. Gap 0: not split.
-        const struct { int delay, gap; QString script; } cases[] = {
-            {250, 0, "0+a 100+b 249= 250=a 349= 350=b"},       // delay overlaps input
-            {0, 30, "0+ab 10+cd 10=a 30=b 59= 60=c 90=d"},     // split never interleaves
-            {0, 30, "0+ab 0=a 30=b 1000+cd 1000=c 1030=d"}};   // split after a pause
+        const struct {
+            int delay, gap;
+            QString script;
+        } cases[] = {{250, 0, "0+a 100+b 249= 250=a 349= 350=b"},     // delay overlaps input
+                     {0, 30, "0+ab 10+cd 10=a 30=b 59= 60=c 90=d"},   // split never interleaves
+                     {0, 30, "0+ab 0=a 30=b 1000+cd 1000=c 1030=d"}}; // split after a pause
         for (const auto &c : cases) {
             Outbox box({false, c.delay, c.gap > 0, c.gap});
             for (const QString &step : c.script.split(' ')) {
@@ -143,8 +149,10 @@ private slots:
 
     void noisePace()
     {
-        const struct { double rate; int limit, until, expected; } cases[] = {
-            {9.7, 0, 100'100, 970}, {NoiseSource::kLineRate, 1234, 10'000, 1234}};
+        const struct {
+            double rate;
+            int limit, until, expected;
+        } cases[] = {{9.7, 0, 100'100, 970}, {NoiseSource::kLineRate, 1234, 10'000, 1234}};
         for (const auto &c : cases) {
             NoiseSource noise(c.rate, c.limit ? std::optional<std::uint64_t>(c.limit) : std::nullopt, 0);
             std::string all;

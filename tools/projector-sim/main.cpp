@@ -212,7 +212,7 @@ std::optional<Pty> openPty()
 
 bool makeLink(const std::string &link, const std::string &target)
 {
-    struct stat st{};
+    struct stat st {};
     if (lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             std::fprintf(stderr, "projector-sim: %s exists and is not a link\n", link.c_str());
@@ -266,8 +266,8 @@ public:
 private:
     Millis now() const
     {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - start_).count();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
+            .count();
     }
     bool readInput();
     bool flush(Millis now);
@@ -282,10 +282,10 @@ private:
     Outbox outbox_;
     std::optional<NoiseSource> noise_;
     std::chrono::steady_clock::time_point start_;
-    std::string out_;       // due replies the terminal has not taken yet
+    std::string out_; // due replies the terminal has not taken yet
     bool noiseBlocked_ = false;
     std::uint64_t frames_ = 0;
-    bool closing_ = false;  // the frames for --hangup-after have come
+    bool closing_ = false; // the frames for --hangup-after have come
     Millis lastWrite_ = 0;
 };
 
@@ -454,7 +454,7 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
     // Blocked except inside ppoll(), so a stop can't slip in between the
     // check and the wait.
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     sigset_t stopSignals;
