@@ -37,9 +37,18 @@ build_panel() {
 
 # build_in DIR "CMAKE OPTIONS" [TARGETS]: the same in a build directory of its own.
 build_in() {
-    local dir=$1 options=$2
+    configure_in "$1" "$2"
+    local dir=$1
     shift 2
-    # shellcheck disable=SC2086 # the options are words
-    [ -f "$dir/build.ninja" ] || cmake -S "$TOLVEK_ROOT" -B "$dir" -G Ninja $options >/dev/null
     cmake --build "$dir" -j "$(nproc)" "$@"
 }
+
+# configure_in DIR "CMAKE OPTIONS": configures DIR unless it is configured already.
+configure_in() {
+    # shellcheck disable=SC2086 # the options are words
+    [ -f "$1/build.ninja" ] || cmake -S "$TOLVEK_ROOT" -B "$1" -G Ninja $2 >/dev/null
+}
+
+# The fuzz targets' build: clang, everything instrumented for libFuzzer, ASan and UBSan.
+TOLVEK_FUZZ_BUILD=$TOLVEK_ROOT/build-fuzz
+TOLVEK_FUZZ_OPTIONS="-DCMAKE_BUILD_TYPE=Debug -DTOLVEK_FUZZ=ON"

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString line = decodeStatus(sent, QByteArrayView(got.data(), qsizetype(got.size())), kBefore);
     const QString expected = reference(std::string_view(sent.data(), std::size_t(sent.size())), got);
     if (line != expected)
-        qFatal("after %s, %s reads \"%s\", not \"%s\"", sent.constData(),
+        qFatal(R"(after %s, %s reads "%s", not "%s")", sent.constData(),
                QByteArray(got.data(), qsizetype(got.size())).toHex().constData(), qPrintable(line),
                qPrintable(expected));
     return 0;

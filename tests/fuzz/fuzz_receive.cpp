@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         }
         case 1: // a flood of up to 43 KiB of one byte
-            comm->receive(QByteArray((step / 6 + 1) * 1024, char(arg)));
+            comm->receive(QByteArray(qsizetype(step / 6 + 1) * 1024, char(arg)));
             break;
         case 2: // data waits, but the event is another
             comm->receive(QByteArray(1, char(arg)), arg % 2 ? CommEvent::Error : CommEvent::DeviceLost);

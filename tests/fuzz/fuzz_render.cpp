@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString whole = tolvek::render(bytes);
     if (whole != QLatin1StringView(referenceRendering(std::string_view(bytes.data(), size))))
         qFatal("render(%s) is \"%s\"", bytes.toByteArray().toHex().constData(), qPrintable(whole));
-    QString parts = tolvek::render(bytes.first(size / 2));
-    tolvek::appendRendering(parts, bytes.sliced(size / 2));
+    QString parts = tolvek::render(bytes.first(bytes.size() / 2));
+    tolvek::appendRendering(parts, bytes.sliced(bytes.size() / 2));
     if (parts != whole)
         qFatal("rendering %s in two parts gives \"%s\"", bytes.toByteArray().toHex().constData(), qPrintable(parts));
     return 0;
