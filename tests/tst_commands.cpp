@@ -137,8 +137,10 @@ void TestCommands::holdTiming_data()
     row("up after VOL", {{"Command1"}, 0, "Command5", 520, at250, {}, {}});
     row("right after MENU ON, SELECT", {{"Command23", "Command6"}, 1, "Command8", 520, {0, 500}, {150}, {190}});
     row("up after A-IMAGE, R-CLICK", {{"Command13", "Command40"}, 1, "Command5", 520, {0, 500}, {150}, {190}});
-    row("down after D.Zoom -, VOL", {{"Command49", "Command1"}, 3, "Command7", 520, at250, {5, 255, 505}, {5, 255, 505}});
-    row("right after D.Zoom +, MENU ON", {{"Command48", "Command23"}, 1, "Command8", 520, at200, menuTimeouts, menuClears});
+    row("down after D.Zoom -, VOL",
+        {{"Command49", "Command1"}, 3, "Command7", 520, at250, {5, 255, 505}, {5, 255, 505}});
+    row("right after D.Zoom +, MENU ON",
+        {{"Command48", "Command23"}, 1, "Command8", 520, at200, menuTimeouts, menuClears});
 }
 
 void TestCommands::holdTiming()
@@ -227,7 +229,8 @@ void TestCommands::failedWriteEndsTheHold()
         QCOMPARE(r.rxd, QString());
         r.advance(999);
         QCOMPARE(r.rxd, QString()); // the abandoned send shows no marker
-        r.advance(1001); // still held: nothing more is tried or reported
+        // Still held: nothing more is tried or reported.
+        r.advance(1001);
         QCOMPARE(r.takeWrites(), QByteArrayList());
         QCOMPARE(r.failures.size(), failures);
         r.comm->failWriting(QString());

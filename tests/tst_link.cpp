@@ -39,7 +39,7 @@ void TestLink::rendering()
 
 void TestLink::replyTimeline_data()
 {
-    QTest::addColumn<QByteArray>("reply"); // arrives at 100 ms, if any
+    QTest::addColumn<QByteArray>("reply");  // arrives at 100 ms, if any
     QTest::addColumn<QStringList>("shown"); // RXD at 99, 499, 500, 999 and 1000 ms
     const QString marker = QStringLiteral(" X X X X");
     QTest::newRow("no reply") << QByteArray() << QStringList{{}, {}, marker, marker, {}};
@@ -117,8 +117,10 @@ void TestLink::portChoices()
     Rig r;
     QCOMPARE(r.ports.state().LineSettings, QStringLiteral("19200,N,8,1"));
     const auto state = [&r] {
-        return QStringLiteral("COM%1 %2 %3, opened %4").arg(r.comm->commPort())
-            .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings()).arg(r.comm->opens);
+        return QStringLiteral("COM%1 %2 %3, opened %4")
+            .arg(r.comm->commPort())
+            .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings())
+            .arg(r.comm->opens);
     };
     QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1");
     QCOMPARE(r.ports.chooseSpeed(QStringLiteral("9600,N,8,1")), CommError{});

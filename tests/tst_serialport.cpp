@@ -174,7 +174,7 @@ void TestSerialPort::vanishedDeviceClosesThePort()
 
 void TestSerialPort::anyPathLeadsToTheDevice_data()
 {
-    QTest::addColumn<QByteArray>("link"); // made in a scratch folder, to the pseudo-terminal
+    QTest::addColumn<QByteArray>("link");               // made in a scratch folder, to the pseudo-terminal
     QTest::newRow("long name") << QByteArray(200, 'l'); // with its folders, past 255 bytes
     QTest::newRow("name not UTF-8") << QByteArray("projector-\xe9\xff");
 }

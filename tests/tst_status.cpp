@@ -38,7 +38,8 @@ void TestStatus::replies_data()
                                 << QStringLiteral(" Top/Bottom , Left/Right reversal");
     QTest::newRow("status 10") << kStatus << QByteArray("10\r") << kBefore << QStringLiteral(" Power abnormality");
     QTest::newRow("setting 10") << kSetting << QByteArray("10\r") << kBefore << QStringLiteral(" Top/Bottom reversal");
-    QTest::newRow("status 28") << kStatus << QByteArray("28\r") << kBefore << QStringLiteral(" Temperature abnormality");
+    QTest::newRow("status 28") << kStatus << QByteArray("28\r") << kBefore
+                               << QStringLiteral(" Temperature abnormality");
     QTest::newRow("status 02") << kStatus << QByteArray("02\r") << kBefore << QStringLiteral(" Key input prohibition");
 
     // The code alone is enough; the closing carriage return is never looked for.
@@ -55,19 +56,21 @@ void TestStatus::replies_data()
 
     QTest::newRow("temp A to Q") << kTemp << QByteArray("ABCDEFGHIJKLMNOPQ\r") << kBefore
                                  << QStringLiteral("  S1= A B C D E C ,  S2= H I J K C ,  S3=M N O P Q C");
-    QTest::newRow("temp, nothing past Q is read") << kTemp << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\r") << kBefore
-                                                  << QStringLiteral("  S1= A B C D E C ,  S2= H I J K C ,  S3=M N O P Q C");
+    QTest::newRow("temp, nothing past Q is read")
+        << kTemp << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\r") << kBefore
+        << QStringLiteral("  S1= A B C D E C ,  S2= H I J K C ,  S3=M N O P Q C");
     QTest::newRow("temp short") << kTemp << QByteArray("25\r") << kBefore
                                 << QStringLiteral("  S1= 2 5 CR  C ,  S2= C ,  S3= C");
-    QTest::newRow("temp with a control byte") << kTemp << QByteArray("2\t5\r") << kBefore
-                                              << QStringLiteral("  S1= 2 ? 5 CR  C ,  S2= C ,  S3= C");
+    QTest::newRow("temp with a control byte")
+        << kTemp << QByteArray("2\t5\r") << kBefore << QStringLiteral("  S1= 2 ? 5 CR  C ,  S2= C ,  S3= C");
 
     QTest::newRow("l-time whole") << kLampTime << QByteArray("0123\r") << kBefore << QStringLiteral(" 0 1 2 3 Hour");
     QTest::newRow("l-time two so far") << kLampTime << QByteArray("01") << kBefore << QStringLiteral(" 0 1  Hour");
-    QTest::newRow("l-time leading spaces kept") << kLampTime << QByteArray("  07\r") << kBefore
-                                                << QStringLiteral("     0 7 Hour");
+    QTest::newRow("l-time leading spaces kept")
+        << kLampTime << QByteArray("  07\r") << kBefore << QStringLiteral("     0 7 Hour");
 
     // ACK renders four wide and shifts everything after it.
+    // clang-format off
     QTest::newRow("status after ack") << kStatus << QByteArray("\x06" "00\r") << kBefore << kBefore;
     QTest::newRow("l-time after ack") << kLampTime << QByteArray("\x06" "12\r") << kBefore
                                       << QStringLiteral(" ACK 1 2 Hour");
@@ -78,6 +81,7 @@ void TestStatus::replies_data()
     QTest::newRow("l-time behind old 9") << kLampTime << QByteArray("9" "0123\r") << kBefore
                                          << QStringLiteral(" 9 0 1 2 Hour");
     QTest::newRow("mode behind old 3") << kMode << QByteArray("3" "1\r") << kBefore << QStringLiteral(" Video");
+    // clang-format on
 
     // Only a query, exactly as sent, chooses a reading.
     QTest::newRow("after power on") << QByteArray("C00\r") << QByteArray("00\r") << kBefore << kBefore;

@@ -45,14 +45,24 @@ void choose(const Harness &h, const char *option)
 QString viewOf(const Harness &h)
 {
     const PanelButton *b = h.button("Command34");
-    const struct { const char *name; int depth; bool hidden; QString caption; } views[] = {
-        {"closed hidden", 4815, true, kShowData}, {"full", 6615, false, QStringLiteral("CLOSE")},
-        {"closed shown", 4815, false, kShowData}, {"intermediate", 6260, false, kHideData}};
+    const struct
+    {
+        const char *name;
+        int depth;
+        bool hidden;
+        QString caption;
+    } views[] = {{"closed hidden", 4815, true, kShowData},
+                 {"full", 6615, false, QStringLiteral("CLOSE")},
+                 {"closed shown", 4815, false, kShowData},
+                 {"intermediate", 6260, false, kHideData}};
     for (const auto &v : views)
         if (h.form->height() == layout::toPixels(v.depth, h.form->logicalDpiY()) && b->isHidden() == v.hidden
             && b->text() == v.caption)
             return v.name;
-    return QStringLiteral("height %1, Command34 hidden %2, \"%3\"").arg(h.form->height()).arg(b->isHidden()).arg(b->text());
+    return QStringLiteral("height %1, Command34 hidden %2, \"%3\"")
+        .arg(h.form->height())
+        .arg(b->isHidden())
+        .arg(b->text());
 }
 
 void reach(const Harness &h, const QString &view)
@@ -67,7 +77,10 @@ void reach(const Harness &h, const QString &view)
 struct KeyRecorder : QObject
 {
     int key, presses = 0;
-    explicit KeyRecorder(int k) : key(k) {}
+    explicit KeyRecorder(int k)
+        : key(k)
+    {
+    }
     bool eventFilter(QObject *, QEvent *e) override
     {
         presses += e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == key;
@@ -78,8 +91,10 @@ struct KeyRecorder : QObject
 // The port, how often it was opened, and the options chosen.
 QString portState(const Harness &h)
 {
-    QString state = QStringLiteral("COM%1 %2 %3, opened %4:").arg(h.comm->commPort())
-                        .arg(h.comm->portOpen() ? "open" : "closed", h.comm->settings()).arg(h.comm->opens);
+    QString state = QStringLiteral("COM%1 %2 %3, opened %4:")
+                        .arg(h.comm->commPort())
+                        .arg(h.comm->portOpen() ? "open" : "closed", h.comm->settings())
+                        .arg(h.comm->opens);
     for (const char *name : {"Option1", "Option2", "Option3", "Option4"})
         if (h.control<QRadioButton>(name)->isChecked())
             state += QLatin1Char(' ') + QLatin1StringView(name);
@@ -96,10 +111,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         // The offscreen platform says so at every change of the window's depth.
-        static QtMessageHandler next = qInstallMessageHandler([](QtMsgType t, const QMessageLogContext &c, const QString &s) {
-            if (s != QLatin1StringView("This plugin does not support propagateSizeHints()"))
-                next(t, c, s);
-        });
+        static QtMessageHandler next =
+            qInstallMessageHandler([](QtMsgType t, const QMessageLogContext &c, const QString &s) {
+                if (s != QLatin1StringView("This plugin does not support propagateSizeHints()"))
+                    next(t, c, s);
+            });
     }
 
     void lifeCycle_data()
@@ -109,9 +125,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("com2Failure");
         // Opened once: the COM1 choice finds it open already. Without COM1 it falls back to COM2.
         QTest::newRow("COM1 there") << QString() << "COM1 open 19200,N,8,1, opened 1: Option1 Option3" << QString();
-        QTest::newRow("COM1 missing") << "No such file or directory" << "COM2 open 19200,N,8,1, opened 1: Option2 Option3"
-                                      << QString();
-        QTest::newRow("both missing") << "No such file or directory" << "COM2 closed 19200,N,8,1, opened 0: Option1 Option3"
+        QTest::newRow("COM1 missing") << "No such file or directory"
+                                      << "COM2 open 19200,N,8,1, opened 1: Option2 Option3" << QString();
+        QTest::newRow("both missing") << "No such file or directory"
+                                      << "COM2 closed 19200,N,8,1, opened 0: Option1 Option3"
                                       << "Permission denied";
     }
 
@@ -125,8 +142,8 @@ private Q_SLOTS:
         h.comm->failOpening(2, com2Failure);
         h.start();
         h.form->show();
-        const QStringList warnings = com1Failure.isEmpty() ? QStringList()
-                                                           : QStringList{"COM1 (/nonexistent/tolvek-com1): " + com1Failure};
+        const QStringList warnings =
+            com1Failure.isEmpty() ? QStringList() : QStringList{"COM1 (/nonexistent/tolvek-com1): " + com1Failure};
         QCOMPARE(h.warnings, warnings);
         QCOMPARE(portState(h), port);
         QVERIFY(h.control("Frame8")->isHidden());
@@ -195,6 +212,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus"); // empty: nothing has the focus
         QTest::addColumn<QString>("keys");  // empty: a click on the view button
         QTest::addColumn<QString>("to");
+        // clang-format off
         QTest::newRow("closed hidden, Ctrl+J, no focus") << "closed hidden" << "" << "Ctrl+J" << "full";
         QTest::newRow("closed hidden, Ctrl+J on Command17") << "closed hidden" << "Command17" << "Ctrl+J" << "full";
         QTest::newRow("closed hidden, J") << "closed hidden" << "Command17" << "J" << "closed hidden";
@@ -205,6 +223,7 @@ private Q_SLOTS:
         QTest::newRow("intermediate, click") << "intermediate" << "" << "" << "closed shown";
         QTest::newRow("closed shown, Space") << "closed shown" << "Command34" << "Space" << "intermediate";
         QTest::newRow("closed shown, keypad Enter") << "closed shown" << "Command34" << "Num+Enter" << "intermediate";
+        // clang-format on
     }
 
     void views()
@@ -269,8 +288,8 @@ private Q_SLOTS:
         QTest::newRow("view button at 3000") << 3000 << "Command34" << 8000 << untouched;
         QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000 << "COM1 open 9600,N,8,1, opened 1: Option1 Option4";
         // A missing COM2 leaves the panel on COM1, open again.
-        QTest::newRow("missing COM2 at 1000") << 1000 << "Option2" << 5000
-                                              << "COM1 open 19200,N,8,1, opened 2: Option1 Option3";
+        QTest::newRow("missing COM2 at 1000")
+            << 1000 << "Option2" << 5000 << "COM1 open 19200,N,8,1, opened 2: Option1 Option3";
     }
 
     void portPanel()
@@ -291,7 +310,8 @@ private Q_SLOTS:
         if (!click.isEmpty())
             QTest::mouseClick(h->control(qPrintable(click)), Qt::LeftButton);
         const bool failed = click == "Option2";
-        QCOMPARE(h->warnings, failed ? QStringList{"COM2 (/nonexistent/tolvek-com2): COM2 is not there"} : QStringList());
+        QCOMPARE(h->warnings,
+                 failed ? QStringList{"COM2 (/nonexistent/tolvek-com2): COM2 is not there"} : QStringList());
         QCOMPARE(portState(*h), port);
         if (hiddenAt > at) {
             h->advance(hiddenAt - at - 1);
@@ -315,7 +335,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("sent");
         const QByteArrayList on{"C00\r"}, none, vol(4, "C09\r");
         QTest::newRow("one-shot left") << QByteArray("Command17") << "left" << true << on;
-        QTest::newRow("one-shot double click") << QByteArray("Command17") << "double" << true << QByteArrayList(2, "C00\r");
+        QTest::newRow("one-shot double click")
+            << QByteArray("Command17") << "double" << true << QByteArrayList(2, "C00\r");
         QTest::newRow("one-shot Space") << QByteArray("Command17") << "space" << false << on;
         QTest::newRow("one-shot keypad Enter") << QByteArray("Command17") << "keypad enter" << false << on;
         QTest::newRow("one-shot right") << QByteArray("Command17") << "right" << false << none;
@@ -354,8 +375,10 @@ private Q_SLOTS:
             QTest::keyClick(b, how == u"space" ? Qt::Key_Space : Qt::Key_Enter,
                             how == u"space" ? Qt::NoModifier : Qt::KeypadModifier);
         } else {
-            const QMap<QString, Qt::MouseButton> mice{{"right", Qt::RightButton}, {"drag", Qt::MiddleButton},
-                                                      {"middle", Qt::MiddleButton}, {"back", Qt::BackButton}};
+            const QMap<QString, Qt::MouseButton> mice{{"right", Qt::RightButton},
+                                                      {"drag", Qt::MiddleButton},
+                                                      {"middle", Qt::MiddleButton},
+                                                      {"back", Qt::BackButton}};
             const Qt::MouseButton mouse = mice.value(how, Qt::LeftButton);
             QTest::mousePress(b, mouse);
             QApplication::processEvents(); // a paint asked for rather than done at once comes now

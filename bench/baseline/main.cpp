@@ -1,7 +1,7 @@
 // The least a Qt window on a serial port can do: open COM1's device at 19200 8N1, put "C09"
 // and a carriage return on the line when its one button is pressed, before the button paints
-// itself down, and take whatever comes back off the line. It has the panel's full size and its "+" where the panel's is, so one set
-// of pointer coordinates drives both.
+// itself down, and take whatever comes back off the line. It has the panel's full size and its "+" where the panel's
+// is, so one set of pointer coordinates drives both.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>

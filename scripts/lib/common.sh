@@ -11,6 +11,8 @@ TOLVEK_DIST_PACKAGES=(dpkg-dev file desktop-file-utils appstream groff-base)
 # To drive the real program from outside in the end-to-end tests.
 TOLVEK_E2E_PACKAGES=(xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi
     python3-xlib)
+# For the checks beyond the tests: clang's fuzzing runtime, clang-tidy and clang-format.
+TOLVEK_CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy clang-format)
 
 # Installs whichever of the named packages are missing; without root it says what to run.
 ensure_packages() {
@@ -32,7 +34,23 @@ ensure_packages() {
 
 # Configures once and builds the named targets (all without any), with a job per core.
 build_panel() {
-    [ -f "$TOLVEK_BUILD/build.ninja" ] ||
-        cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$TOLVEK_BUILD" -j "$(nproc)" "$@"
+    build_in "$TOLVEK_BUILD" "-DCMAKE_BUILD_TYPE=RelWithDebInfo" "$@"
 }
+
+# build_in DIR "CMAKE OPTIONS" [TARGETS]: the same in a build directory of its own.
+build_in() {
+    configure_in "$1" "$2"
+    local dir=$1
+    shift 2
+    cmake --build "$dir" -j "$(nproc)" "$@"
+}
+
+# configure_in DIR "CMAKE OPTIONS": configures DIR unless it is configured already.
+configure_in() {
+    # shellcheck disable=SC2086 # the options are words
+    [ -f "$1/build.ninja" ] || cmake -S "$TOLVEK_ROOT" -B "$1" -G Ninja $2 >/dev/null
+}
+
+# The fuzz targets' build: clang, everything instrumented for libFuzzer, ASan and UBSan.
+TOLVEK_FUZZ_BUILD=$TOLVEK_ROOT/build-fuzz
+TOLVEK_FUZZ_OPTIONS="-DCMAKE_BUILD_TYPE=Debug -DTOLVEK_FUZZ=ON"

@@ -27,8 +27,8 @@ qsizetype editDistance(QStringView a, QStringView b)
         row[0] = i;
         for (qsizetype j = 1; j <= b.size(); ++j) {
             const qsizetype above = row[std::size_t(j)];
-            row[std::size_t(j)] = std::min({above + 1, row[std::size_t(j - 1)] + 1,
-                                            diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[std::size_t(j)] =
+                std::min({above + 1, row[std::size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -79,8 +79,7 @@ QStringList closeNames(QStringView name)
         if (edits <= allowed || sharesAPart(given, candidate))
             close.emplace_back(edits, candidate);
     }
-    std::stable_sort(close.begin(), close.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(close.begin(), close.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     QStringList names;
     for (const auto &[edits, candidate] : close)
         names.append(candidate);

@@ -26,8 +26,8 @@ struct Command
     std::string_view button;
     std::string_view text; // sent with one carriage return after it
     Activation activation = Activation::Click;
-    bool setsArrowTiming = false;         // click: also prepares the arrows' timing
-    quint8 repeatCode = 0;                // hold: what Timer1 resends
+    bool setsArrowTiming = false; // click: also prepares the arrows' timing
+    quint8 repeatCode = 0;        // hold: what Timer1 resends
     PressForm press = PressForm::Standard;
     std::optional<milliseconds> repeatInterval; // hold: Timer1's interval set at the press
     ReleaseForm release = ReleaseForm::Standard;
@@ -36,13 +36,19 @@ struct Command
 constexpr Command click(std::string_view name, std::string_view button, std::string_view text,
                         bool setsArrowTiming = false)
 {
-    return {name, button, text, Activation::Click, setsArrowTiming, 0, PressForm::Standard, std::nullopt,
+    return {name,
+            button,
+            text,
+            Activation::Click,
+            setsArrowTiming,
+            0,
+            PressForm::Standard,
+            std::nullopt,
             ReleaseForm::Standard};
 }
 
 constexpr Command hold(std::string_view name, std::string_view button, std::string_view text, quint8 code,
-                       PressForm press, std::optional<milliseconds> repeat,
-                       ReleaseForm release = ReleaseForm::Standard)
+                       PressForm press, std::optional<milliseconds> repeat, ReleaseForm release = ReleaseForm::Standard)
 {
     return {name, button, text, Activation::Hold, false, code, press, repeat, release};
 }

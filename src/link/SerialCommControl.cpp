@@ -44,9 +44,8 @@ CommError SerialCommControl::applySettings()
 {
     const std::optional<LineFormat> s = LineFormat::parse(m_settings);
     Q_ASSERT(s);
-    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity)
-        || !m_port->setDataBits(s->dataBits) || !m_port->setStopBits(s->stopBits)
-        || !m_port->setFlowControl(QSerialPort::NoFlowControl))
+    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity) || !m_port->setDataBits(s->dataBits)
+        || !m_port->setStopBits(s->stopBits) || !m_port->setFlowControl(QSerialPort::NoFlowControl))
         return m_port->errorString();
     return std::nullopt;
 }
@@ -100,9 +99,8 @@ void SerialCommControl::raise(CommEvent event)
 void SerialCommControl::handleError(int error)
 {
     switch (QSerialPort::SerialPortError(error)) {
+    // Nothing, or the failure of an operation the panel asked for: that operation returns the message.
     case QSerialPort::NoError:
-        return;
-    // Failures of an operation the panel asked for: that operation returns the message.
     case QSerialPort::DeviceNotFoundError:
     case QSerialPort::PermissionError:
     case QSerialPort::OpenError:

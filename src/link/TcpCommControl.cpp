@@ -20,8 +20,8 @@ std::optional<Address> addressOf(const QString &device)
 {
     const QUrl url(device, QUrl::StrictMode);
     const int port = url.port();
-    if (!url.isValid() || url.scheme().compare(kScheme, Qt::CaseInsensitive) != 0 || url.host().isEmpty()
-        || port <= 0 || !url.userInfo().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
+    if (!url.isValid() || url.scheme().compare(kScheme, Qt::CaseInsensitive) != 0 || url.host().isEmpty() || port <= 0
+        || !url.userInfo().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
         return std::nullopt;
     return Address{url.host(), quint16(port)};
 }

@@ -175,9 +175,8 @@ void prepare(QWidget *window)
 void describe(QWidget *widget, const layout::Control &control)
 {
     if (const Spoken *s = detail::spokenFor(control.name))
-        widget->setAccessibleName(
-            spokenName(s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, control.caption,
-                       s->pattern));
+        widget->setAccessibleName(spokenName(
+            s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, control.caption, s->pattern));
     for (const Described &d : kDescribed)
         if (d.control == control.name)
             widget->setAccessibleDescription(qs(d.description));

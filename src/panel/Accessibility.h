@@ -23,6 +23,7 @@ struct Spoken
     std::string_view pattern = "%1";
 };
 
+// clang-format off
 inline constexpr auto kSpoken = std::to_array<Spoken>({
     {"Command17", "Label1"},  {"Command18", "Label1"},  {"Command27", {}, "INPUT %1"}, {"Command28", {}, "INPUT %1"},
     {"Command23", "Label7"},  {"Command24", "Label7"},  {"Command19", "Label4"},  {"Command20", "Label4"},
@@ -36,6 +37,7 @@ inline constexpr auto kSpoken = std::to_array<Spoken>({
     {"Option3", {}, "Speed %1 baud"}, {"Option4", {}, "Speed %1 baud"},
     {"Image1", {}, "TOLVEK logo"},
 });
+// clang-format on
 
 // The value lines keep their text as their name, so that it is read; this says what it is.
 struct Described

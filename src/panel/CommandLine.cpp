@@ -13,25 +13,41 @@ constexpr QLatin1StringView kProgram("tolvek-panel");
 // QApplication takes these itself and removes them, after the panel has read its own
 // arguments (which it does first, so that --help needs no display): they must pass here.
 constexpr auto kQtOptionsWithValue = std::to_array<QLatin1StringView>({
-    QLatin1StringView("platform"), QLatin1StringView("platformpluginpath"), QLatin1StringView("platformtheme"),
-    QLatin1StringView("plugin"), QLatin1StringView("qwindowgeometry"), QLatin1StringView("qwindowtitle"),
-    QLatin1StringView("qwindowicon"), QLatin1StringView("session"), QLatin1StringView("style"),
-    QLatin1StringView("stylesheet"), QLatin1StringView("qmljsdebugger"), QLatin1StringView("display"),
-    QLatin1StringView("geometry"), QLatin1StringView("title"), QLatin1StringView("icon"),
-    QLatin1StringView("name"), QLatin1StringView("visual"),
+    QLatin1StringView("platform"),
+    QLatin1StringView("platformpluginpath"),
+    QLatin1StringView("platformtheme"),
+    QLatin1StringView("plugin"),
+    QLatin1StringView("qwindowgeometry"),
+    QLatin1StringView("qwindowtitle"),
+    QLatin1StringView("qwindowicon"),
+    QLatin1StringView("session"),
+    QLatin1StringView("style"),
+    QLatin1StringView("stylesheet"),
+    QLatin1StringView("qmljsdebugger"),
+    QLatin1StringView("display"),
+    QLatin1StringView("geometry"),
+    QLatin1StringView("title"),
+    QLatin1StringView("icon"),
+    QLatin1StringView("name"),
+    QLatin1StringView("visual"),
 });
 constexpr auto kQtFlags = std::to_array<QLatin1StringView>({
-    QLatin1StringView("reverse"), QLatin1StringView("widgetcount"), QLatin1StringView("testability"),
-    QLatin1StringView("qdevel"), QLatin1StringView("nograb"), QLatin1StringView("dograb"),
+    QLatin1StringView("reverse"),
+    QLatin1StringView("widgetcount"),
+    QLatin1StringView("testability"),
+    QLatin1StringView("qdevel"),
+    QLatin1StringView("nograb"),
+    QLatin1StringView("dograb"),
 });
 
 constexpr int kHelpColumn = 22;
 
 QString usage(const QList<QCommandLineOption> &options)
 {
-    QString text = QStringLiteral("Usage: %1 [options]\n"
-                                  "A control panel for a video projector on an RS-232C serial line.\n\n"
-                                  "Options:\n")
+    QString text = QStringLiteral(
+                       "Usage: %1 [options]\n"
+                       "A control panel for a video projector on an RS-232C serial line.\n\n"
+                       "Options:\n")
                        .arg(kProgram);
     for (const QCommandLineOption &option : options) {
         QStringList names;
@@ -50,7 +66,8 @@ QString usage(const QList<QCommandLineOption> &options)
 
 Outcome parse(const QStringList &arguments)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and end."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and end."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and end."));
     const std::array<QCommandLineOption, 2> ports{
@@ -87,7 +104,8 @@ Outcome parse(const QStringList &arguments)
     if (parser.isSet(help))
         return {.action = Action::ShowHelp, .text = usage(ours)};
     if (parser.isSet(version))
-        return {.action = Action::ShowVersion, .text = QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(TOLVEK_VERSION))};
+        return {.action = Action::ShowVersion,
+                .text = QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(TOLVEK_VERSION))};
 
     Outcome run;
     for (std::size_t i = 0; i < ports.size(); ++i) {

@@ -22,13 +22,13 @@ struct Control
 {
     std::string_view name;
     Kind kind;
-    std::string_view caption; // UTF-8
-    std::string_view container; // empty: the window
+    std::string_view caption;     // UTF-8
+    std::string_view container;   // empty: the window
     int left, top, width, height; // a line's two end points: x1, y1, x2, y2
     int tab;                      // place in the tab order; -1: none
     FontCode font;
-    std::optional<Rgb> back;      // empty: the system's own face
-    std::optional<Rgb> text;      // empty: the system's text colour
+    std::optional<Rgb> back; // empty: the system's own face
+    std::optional<Rgb> text; // empty: the system's text colour
     Align align;
     bool sunkenBorder;
     bool hiddenAtStart;
@@ -77,6 +77,7 @@ inline constexpr int kOpenThreshold = 5615; // this deep or deeper counts as ope
 // How long the port panel stays up when nothing is chosen (Timer3).
 inline constexpr std::chrono::milliseconds kPortPanelShown{5000};
 
+// clang-format off
 inline constexpr auto kControls = std::to_array<Control>({
     {"Frame1", Kind::Frame, "", "", 120, 120, 1932, 975, 0, FontCode::None, Rgb{192, 192, 192}, std::nullopt, Align::Left, false, false},
     {"Label1", Kind::Label, "POWER", "Frame1", 480, 240, 1092, 252, 2, FontCode::A, Rgb{192, 192, 192}, Rgb{192, 0, 0}, Align::Center, false, false},
@@ -168,6 +169,7 @@ inline constexpr auto kControls = std::to_array<Control>({
     {"Label25", Kind::Label, "", "Frame15", 885, 120, 5250, 315, 65, FontCode::F, Rgb{255, 255, 255}, Rgb{255, 0, 0}, Align::Left, true, false},
     {"Command52", Kind::Button, "C01", "", 75, 6120, 540, 255, 63, FontCode::B, Rgb{255, 192, 192}, std::nullopt, Align::Center, false, false},
     {"Command56", Kind::Button, "TEMP", "", 7050, 6120, 930, 255, 73, FontCode::C, Rgb{192, 255, 255}, std::nullopt, Align::Center, false, false},});
+// clang-format on
 
 constexpr const Control *find(std::string_view name)
 {

@@ -83,5 +83,6 @@ void MonitorLine::paintEvent(QPaintEvent *event)
     const int narrowest = std::max(1, fontMetrics().horizontalAdvance(u'i'));
     const qsizetype fits = area.width() / narrowest + 2;
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(area, int(m_alignment) | Qt::TextSingleLine, textView().first(std::min(fits, textView().size())).toString());
+    painter.drawText(area, int(m_alignment) | Qt::TextSingleLine,
+                     textView().first(std::min(fits, textView().size())).toString());
 }

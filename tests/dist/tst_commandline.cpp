@@ -29,23 +29,26 @@ void TestCommandLine::outcomes_data()
 
     const QString none;
     QTest::newRow("variables alone") << QStringList{} << QByteArray("/tmp/v1") << QByteArray("/tmp/v2") << Action::Run
-                                     << none << "/tmp/v1" << "/tmp/v2";
-    QTest::newRow("options over variables")
-        << QStringList{"--com1", "/dev/ttyUSB0"} << QByteArray("/tmp/v1") << QByteArray("/tmp/v2") << Action::Run
-        << none << "/dev/ttyUSB0" << "/tmp/v2";
+                                     << none << "/tmp/v1"
+                                     << "/tmp/v2";
+    QTest::newRow("options over variables") << QStringList{"--com1", "/dev/ttyUSB0"} << QByteArray("/tmp/v1")
+                                            << QByteArray("/tmp/v2") << Action::Run << none << "/dev/ttyUSB0"
+                                            << "/tmp/v2";
     QTest::newRow("second port, with =") << QStringList{"--com2=COM5"} << QByteArray("/tmp/v1") << QByteArray()
-                                         << Action::Run << none << "/tmp/v1" << "COM5";
-    QTest::newRow("Qt's own options pass")
-        << QStringList{"-platform", "offscreen", "-reverse", "--com1", "/tmp/o1"} << QByteArray() << QByteArray("/tmp/v2")
-        << Action::Run << none << "/tmp/o1" << "/tmp/v2";
+                                         << Action::Run << none << "/tmp/v1"
+                                         << "COM5";
+    QTest::newRow("Qt's own options pass") << QStringList{"-platform", "offscreen", "-reverse", "--com1", "/tmp/o1"}
+                                           << QByteArray() << QByteArray("/tmp/v2") << Action::Run << none << "/tmp/o1"
+                                           << "/tmp/v2";
     QTest::newRow("help") << QStringList{"--help"} << QByteArray() << QByteArray() << Action::ShowHelp
                           << "--com1 <device>" << none << none;
     QTest::newRow("version") << QStringList{"-v"} << QByteArray() << QByteArray() << Action::ShowVersion
-                             << "tolvek-panel 1.31\n" << none << none;
+                             << "tolvek-panel 1.31\n"
+                             << none << none;
     QTest::newRow("unknown option") << QStringList{"--com3", "/dev/ttyS2"} << QByteArray() << QByteArray()
                                     << Action::UsageError << "Unknown option 'com3'" << none << none;
-    QTest::newRow("stray argument") << QStringList{"/dev/ttyUSB0"} << QByteArray() << QByteArray()
-                                    << Action::UsageError << "Usage: tolvek-panel" << none << none;
+    QTest::newRow("stray argument") << QStringList{"/dev/ttyUSB0"} << QByteArray() << QByteArray() << Action::UsageError
+                                    << "Usage: tolvek-panel" << none << none;
     QTest::newRow("empty device") << QStringList{"--com1="} << QByteArray() << QByteArray() << Action::UsageError
                                   << "--com1 needs a device" << none << none;
 }

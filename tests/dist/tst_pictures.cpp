@@ -84,8 +84,8 @@ void TestPictures::scaleOneAsBefore()
 void TestPictures::logoSharpAtScaleTwo()
 {
     const QImage two = render("2").copy(logoArea(2));
-    const QImage enlarged = render("1").copy(logoArea(1)).scaled(two.size(), Qt::IgnoreAspectRatio,
-                                                                  Qt::SmoothTransformation);
+    const QImage enlarged =
+        render("1").copy(logoArea(1)).scaled(two.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     qint64 difference = 0;
     for (int y = 0; y < two.height(); ++y)
         for (int x = 0; x < two.width(); ++x)

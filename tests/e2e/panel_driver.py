@@ -57,6 +57,8 @@ def spawn(test, *args, **kwargs):
             proc.wait(5)
         except subprocess.TimeoutExpired:
             proc.kill()
+        # Also how a sanitizer's report at exit shows.
+        test.assertEqual(proc.wait(), 0, f"{Path(args[0]).name} ended with status {proc.returncode}")
     test.addCleanup(end)
     return proc
 

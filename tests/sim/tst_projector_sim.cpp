@@ -95,7 +95,9 @@ private slots:
         QTest::newRow("stray byte, no power on") << QByteArrayList{"C00 \rCR0\r"} << QByteArray("?\r80\r");
         QTest::newRow("overlong then good") << QByteArrayList{QByteArray(300, 'A'), "\rCR0\r"} << QByteArray("?\r80\r");
         QTest::newRow("cut mid-frame") << QByteArrayList{"C0", "0\r"} << QByteArray("\x06");
+        // clang-format off
         QTest::newRow("straddling reads") << QByteArrayList{"C07\rCR1\rC05\rC", "R1\rCR"} << QByteArray("\x06" "3\r\x06" "1\r");
+        // clang-format on
         QTest::newRow("lamp hours, reversal") << QByteArrayList{"CR3\rCR4\r"} << QByteArray("1234\r11\r");
     }
     void replies()
@@ -124,7 +126,8 @@ private slots:
             const Millis t = step.section(' ', 0, 0).toLongLong();
             const QByteArray what = step.section(' ', 1).toLatin1();
             const bool query = what.startsWith('=');
-            QVERIFY2(ask(p, query ? "CR0\r" : what + '\r', t) == (query ? what.mid(1) + '\r' : "\x06"), qPrintable(step));
+            QVERIFY2(ask(p, query ? "CR0\r" : what + '\r', t) == (query ? what.mid(1) + '\r' : "\x06"),
+                     qPrintable(step));
         }
     }
 
@@ -140,17 +143,20 @@ private slots:
             const QByteArray shown[] = {reply.mid(0, 5), reply.mid(7, 4), reply.mid(12, 5)};
             for (int i = 0; i < 3; ++i)
                 QVERIFY2(shown[i].toDouble() == p.temperatures(t)[size_t(i)]
-                             && std::abs(shown[i].toDouble() - bases[i]) <= 0.5, reply.constData());
+                             && std::abs(shown[i].toDouble() - bases[i]) <= 0.5,
+                         reply.constData());
         }
     }
 
     void outboxTiming()
     {
         // "T+ab" posts "ab" at T; "T=ab" expects exactly "ab" to be due at T. Gap 0: not split.
-        const struct { int delay, gap; QString script; } cases[] = {
-            {250, 0, "0+a 100+b 249= 250=a 349= 350=b"},       // delay overlaps input
-            {0, 30, "0+ab 10+cd 10=a 30=b 59= 60=c 90=d"},     // split never interleaves
-            {0, 30, "0+ab 0=a 30=b 1000+cd 1000=c 1030=d"}};   // split after a pause
+        const struct {
+            int delay, gap;
+            QString script;
+        } cases[] = {{250, 0, "0+a 100+b 249= 250=a 349= 350=b"},     // delay overlaps input
+                     {0, 30, "0+ab 10+cd 10=a 30=b 59= 60=c 90=d"},   // split never interleaves
+                     {0, 30, "0+ab 0=a 30=b 1000+cd 1000=c 1030=d"}}; // split after a pause
         for (const auto &c : cases) {
             Outbox box({false, c.delay, c.gap > 0, c.gap});
             for (const QString &step : c.script.split(' ')) {
@@ -169,8 +175,10 @@ private slots:
 
     void noisePace()
     {
-        const struct { double rate; int limit, until, expected; } cases[] = {
-            {9.7, 0, 100'100, 970}, {NoiseSource::kLineRate, 1234, 10'000, 1234}};
+        const struct {
+            double rate;
+            int limit, until, expected;
+        } cases[] = {{9.7, 0, 100'100, 970}, {NoiseSource::kLineRate, 1234, 10'000, 1234}};
         for (const auto &c : cases) {
             NoiseSource noise(c.rate, c.limit ? std::optional<std::uint64_t>(c.limit) : std::nullopt, 0);
             std::string all;
@@ -264,7 +272,8 @@ private slots:
     void oneTcpClientAtATime()
     {
         Sim sim({"--tcp", "127.0.0.1:0", "--warmup", "100", "--hangup-after", "3"});
-        QVERIFY2(QRegularExpression("^tcp://127\\.0\\.0\\.1:[1-9]\\d*$").match(sim.device).hasMatch(), qPrintable(sim.device));
+        QVERIFY2(QRegularExpression("^tcp://127\\.0\\.0\\.1:[1-9]\\d*$").match(sim.device).hasMatch(),
+                 qPrintable(sim.device));
         QCOMPARE(sim.send("C00\r", 1), QByteArray("\x06"));
         const int next = connectTo(sim.device);
         QVERIFY(write(next, "CR0\r", 4) == 4);

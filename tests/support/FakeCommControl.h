@@ -32,8 +32,8 @@ public:
     void failOpening(int port, const QString &message) { m_openFailure[port] = message; }
     void failWriting(const QString &message) { m_writeFailure = message; }
 
-    QByteArrayList writes;           // one entry a write, in order
-    int opens = 0;                   // successful openings
+    QByteArrayList writes; // one entry a write, in order
+    int opens = 0;         // successful openings
 
 private:
     void raiseEvent(CommEvent event);

@@ -21,7 +21,7 @@ struct Harness
     VirtualClock clock;
     QStringList warnings;
     std::function<void()> whileWarning; // runs while a box is up
-    int boxesUp = 0;                     // the most ever up at once
+    int boxesUp = 0;                    // the most ever up at once
     std::unique_ptr<Form1> form;
 
     Harness() = default;

@@ -9,8 +9,9 @@ Rig::Rig()
     qputenv("TOLVEK_COM2", "/nonexistent/tolvek-com2");
     QObject::connect(&transfer, &Transfer::sentLineChanged, [this](const QString &t) { txd = t; });
     QObject::connect(&transfer, &Transfer::receivedLineChanged, [this](const QString &t) { rxd = t; });
-    QObject::connect(&transfer, &Transfer::receivedLineEdited,
-                     [this](qsizetype at, qsizetype count, const QString &added) { rxd.remove(at, count).append(added); });
+    QObject::connect(
+        &transfer, &Transfer::receivedLineEdited,
+        [this](qsizetype at, qsizetype count, const QString &added) { rxd.remove(at, count).append(added); });
     QObject::connect(&repeater, &Repeater::failed, [this](const QString &m) { failures.append(m); });
     ports.openAtStart();
 }
@@ -49,7 +50,8 @@ const vocabulary::Command &commandOf(const char *button)
 
 bool isHold(const char *button)
 {
-    return std::any_of(vocabulary::kCommands.begin(), vocabulary::kCommands.end(), [button](const vocabulary::Command &c) {
-        return c.button == button && c.activation == vocabulary::Activation::Hold;
-    });
+    return std::any_of(vocabulary::kCommands.begin(), vocabulary::kCommands.end(),
+                       [button](const vocabulary::Command &c) {
+                           return c.button == button && c.activation == vocabulary::Activation::Hold;
+                       });
 }

@@ -75,7 +75,7 @@ struct Options {
 // inside 64 bits: a noise rate of 1e-16 once put the next byte past them.
 constexpr double kMaxSeconds = 1e6; // about eleven days
 constexpr double kMaxMs = kMaxSeconds * 1000;
-constexpr double kMaxCount = 1e15;  // bytes or frames; doubles are still exact there
+constexpr double kMaxCount = 1e15; // bytes or frames; doubles are still exact there
 constexpr double kMinNoiseRate = 1e-3;
 constexpr double kMaxNoiseRate = 1e6;
 constexpr double kMaxHours = 9999; // the four digits of CR3
@@ -94,9 +94,11 @@ struct NumberOption {
 
 constexpr NumberOption kNumberOptions[] = {
     {"--warmup", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.warmupMs = secondsToMs(v); }},
-    {"--cooldown", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.cooldownMs = secondsToMs(v); }},
+    {"--cooldown", 0, kMaxSeconds, false,
+     [](Options &o, double v) { o.projector.cooldownMs = secondsToMs(v); }},
     {"--pm-idle", 0, kMaxSeconds, false, [](Options &o, double v) { o.projector.pmIdleMs = secondsToMs(v); }},
-    {"--hours", 0, kMaxHours, true, [](Options &o, double v) { o.projector.startHours = static_cast<long>(v); }},
+    {"--hours", 0, kMaxHours, true,
+     [](Options &o, double v) { o.projector.startHours = static_cast<long>(v); }},
     {"--delay", 0, kMaxMs, true, [](Options &o, double v) { o.outbox.delayMs = static_cast<Millis>(v); }},
     {"--split-gap", 0, kMaxMs, true,
      [](Options &o, double v) {
@@ -104,8 +106,10 @@ constexpr NumberOption kNumberOptions[] = {
          o.outbox.split = true;
      }},
     {"--noise", kMinNoiseRate, kMaxNoiseRate, false, [](Options &o, double v) { o.noiseRate = v; }},
-    {"--noise-bytes", 0, kMaxCount, true, [](Options &o, double v) { o.noiseBytes = static_cast<std::uint64_t>(v); }},
-    {"--hangup-after", 1, kMaxCount, true, [](Options &o, double v) { o.hangupAfter = static_cast<std::uint64_t>(v); }},
+    {"--noise-bytes", 0, kMaxCount, true,
+     [](Options &o, double v) { o.noiseBytes = static_cast<std::uint64_t>(v); }},
+    {"--hangup-after", 1, kMaxCount, true,
+     [](Options &o, double v) { o.hangupAfter = static_cast<std::uint64_t>(v); }},
 };
 
 // NaN fails every comparison, so it is out of range too.
@@ -188,7 +192,8 @@ std::optional<std::string> parseOptions(int argc, char **argv, Options &o, bool 
             if (const auto at = v ? parseLoopback(*v) : std::nullopt)
                 o.tcp = at;
             else if (v)
-                err = "--tcp takes a loopback address and a port 0 to 65535, e.g. 127.0.0.1:0, not '" + *v + "'";
+                err =
+                    "--tcp takes a loopback address and a port 0 to 65535, e.g. 127.0.0.1:0, not '" + *v + "'";
         } else if (number != std::end(kNumberOptions)) {
             const auto v = value();
             if (name == "--noise" && v == "max")
@@ -279,7 +284,7 @@ std::optional<Line> listenTcp(const sockaddr_in &at)
 
 bool makeLink(const std::string &link, const std::string &target)
 {
-    struct stat st{};
+    struct stat st {};
     if (lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             std::fprintf(stderr, "projector-sim: %s exists and is not a link\n", link.c_str());
@@ -346,8 +351,8 @@ public:
 private:
     Millis now() const
     {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - start_).count();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
+            .count();
     }
     bool accept();
     void dropClient();
@@ -372,10 +377,10 @@ private:
     Outbox outbox_;
     std::optional<NoiseSource> noise_;
     std::chrono::steady_clock::time_point start_;
-    std::string out_;       // due replies the terminal has not taken yet
+    std::string out_; // due replies the terminal has not taken yet
     bool noiseBlocked_ = false;
     std::uint64_t frames_ = 0;
-    bool closing_ = false;  // the frames for --hangup-after have come
+    bool closing_ = false; // the frames for --hangup-after have come
     Millis lastWrite_ = 0;
     // A pipe on stdout whose reader may leave with the device line unread.
     int watchedStdout_ = -1;
@@ -618,7 +623,7 @@ int main(int argc, char **argv)
 
     // Blocked except inside ppoll(), so a stop can't slip in between the
     // check and the wait.
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     sigset_t stopSignals;

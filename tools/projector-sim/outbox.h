@@ -47,7 +47,9 @@ public:
     static constexpr double kLineRate = 1920; // 19200 baud, ten bits a byte
 
     NoiseSource(double bytesPerSecond, std::optional<std::uint64_t> limit, Millis start)
-        : rate_(bytesPerSecond), limit_(limit), start_(start) {}
+        : rate_(bytesPerSecond), limit_(limit), start_(start)
+    {
+    }
 
     bool paced() const { return rate_ > 0; }
     bool done() const { return limit_ && sent_ >= *limit_; }

@@ -15,9 +15,8 @@ constexpr Millis kHourMs = 3'600'000;
 
 // Two upper-case hex digits each, after the leading 'C'.
 constexpr std::array<std::string_view, 35> kCommands = {
-    "00", "01", "02", "05", "07", "09", "0A", "0B", "0C", "0D", "0E", "0F",
-    "10", "1C", "1D", "1E", "20", "21", "27", "2A", "2B", "30", "31", "3A",
-    "3B", "3C", "3D", "3E", "3F", "43", "44", "89", "8A", "8E", "8F"};
+    "00", "01", "02", "05", "07", "09", "0A", "0B", "0C", "0D", "0E", "0F", "10", "1C", "1D", "1E", "20", "21",
+    "27", "2A", "2B", "30", "31", "3A", "3B", "3C", "3D", "3E", "3F", "43", "44", "89", "8A", "8E", "8F"};
 
 constexpr std::string_view kQueries = "01346";
 
@@ -27,9 +26,7 @@ struct Sensor {
     double phase;
 };
 // Periods that share no factor, so the three read-outs never move in step.
-constexpr std::array<Sensor, 3> kSensors = {{{25.0, 97.0, 0.0},
-                                             {30.5, 131.0, 1.0},
-                                             {27.0, 173.0, 2.0}}};
+constexpr std::array<Sensor, 3> kSensors = {{{25.0, 97.0, 0.0}, {30.5, 131.0, 1.0}, {27.0, 173.0, 2.0}}};
 
 bool lampLit(Power p) { return p == Power::CountingDown || p == Power::On; }
 

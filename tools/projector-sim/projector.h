@@ -30,8 +30,8 @@ struct Settings {
 
 // One frame the panel sent, and what the projector says to it.
 struct Exchange {
-    std::string frame;        // as received, CR included, unless cut at kMaxFrame
-    std::size_t dropped = 0;  // bytes past kMaxFrame that were thrown away
+    std::string frame;       // as received, CR included, unless cut at kMaxFrame
+    std::size_t dropped = 0; // bytes past kMaxFrame that were thrown away
     std::string reply;
     bool known = false;
 };
@@ -65,10 +65,10 @@ private:
 
     Settings settings_;
     Power power_ = Power::Standby;
-    Millis since_ = 0;          // when power_ was entered
-    Millis lastCommand_ = 0;    // queries do not count as activity
+    Millis since_ = 0;       // when power_ was entered
+    Millis lastCommand_ = 0; // queries do not count as activity
     Millis accountedTo_ = 0;
-    Millis litMs_ = 0;          // lamp time since start
+    Millis litMs_ = 0; // lamp time since start
     bool pcInput_ = true;
     bool powerManagement_ = false;
     std::string pending_;

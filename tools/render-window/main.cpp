@@ -17,8 +17,8 @@ namespace {
 
 bool render(const QDir &out, const QString &file, const std::function<void(Form1 &)> &prepare)
 {
-    Form1 window({.comm = std::make_unique<SerialCommControl>(),
-                  .warn = [](QWidget *, const QString &, const QString &) {}});
+    Form1 window(
+        {.comm = std::make_unique<SerialCommControl>(), .warn = [](QWidget *, const QString &, const QString &) {}});
     window.show();
     QApplication::processEvents();
     prepare(window);
@@ -44,8 +44,8 @@ void key(QWidget *window, Qt::Key k, Qt::KeyboardModifiers modifiers)
 int main(int argc, char *argv[])
 {
     // The offscreen platform says so at every change of the window's depth.
-    static const QtMessageHandler log = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+    static const QtMessageHandler log =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
             if (text != QLatin1StringView("This plugin does not support propagateSizeHints()"))
                 log(type, context, text);
         });

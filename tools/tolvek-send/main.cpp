@@ -81,9 +81,9 @@ int main(int argc, char *argv[])
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("19200 or 9600 baud."),
                                    QStringLiteral("BAUD"), QStringLiteral("19200"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("How long to wait for each reply (default %1).").arg(defaultTimeout),
-                                     QStringLiteral("MS"), defaultTimeout);
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), QStringLiteral("How long to wait for each reply (default %1).").arg(defaultTimeout),
+        QStringLiteral("MS"), defaultTimeout);
     const QCommandLineOption listNames(QStringLiteral("list"), QStringLiteral("Print the names, texts and captions."));
     const QCommandLineOption raw(QStringLiteral("raw"), QStringLiteral("Print replies as the monitor shows them."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON object for each name."));
@@ -112,7 +112,8 @@ int main(int argc, char *argv[])
     bool isNumber = false;
     const int timeoutMs = parser.value(timeout).toInt(&isNumber);
     if (!isNumber || timeoutMs < 1 || timeoutMs > kLongestTimeoutMs)
-        return usage(QStringLiteral("the time-out is 1 to %1 ms, not \"%2\"").arg(kLongestTimeoutMs).arg(parser.value(timeout)));
+        return usage(
+            QStringLiteral("the time-out is 1 to %1 ms, not \"%2\"").arg(kLongestTimeoutMs).arg(parser.value(timeout)));
     if (parser.isSet(port)) {
         if (parser.value(port).isEmpty())
             return usage(QStringLiteral("--port needs a device"));
