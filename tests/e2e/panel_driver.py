@@ -47,8 +47,9 @@ def die_with_us():
     ctypes.CDLL(None).prctl(1, 9)  # PR_SET_PDEATHSIG: nothing outlives us when ctest's time-out kills us
 
 
-def spawn(test, *args, **kwargs):
-    """A process ended after the test as a user would end it, and killed if it will not go."""
+def spawn(test, *args, status=0, **kwargs):
+    """A process ended after the test as a user would end it, and killed if it will not go;
+    it must have ended with the given status."""
     proc = test.enterContext(subprocess.Popen([str(a) for a in args], preexec_fn=die_with_us, **kwargs))
 
     def end():
@@ -58,7 +59,7 @@ def spawn(test, *args, **kwargs):
         except subprocess.TimeoutExpired:
             proc.kill()
         # Also how a sanitizer's report at exit shows.
-        test.assertEqual(proc.wait(), 0, f"{Path(args[0]).name} ended with status {proc.returncode}")
+        test.assertEqual(proc.wait(), status, f"{Path(args[0]).name} ended with status {proc.returncode}")
     test.addCleanup(end)
     return proc
 

@@ -69,7 +69,7 @@ class OverPty(unittest.TestCase):
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal.Signals(number).name):
                 sim = Simulator(self, "--silent")
-                tool = spawn(self, SEND, "--port", sim.link, "--timeout", "60000", "status")
+                tool = spawn(self, SEND, "--port", sim.link, "--timeout", "60000", "status", status=128 + number)
                 sim.wait(1)
                 self.assertTrue(exclusive(sim.device))
                 tool.send_signal(number)
