@@ -41,7 +41,7 @@ CommError DeviceCommControl::setCommPort(int port)
 
 CommError DeviceCommControl::setSettings(const QString &settings)
 {
-    const CommError e = m_active->setSettings(settings);
+    CommError e = m_active->setSettings(settings);
     m_settings = m_active->settings();
     return e;
 }

@@ -174,9 +174,10 @@ void prepare(QWidget *window)
 
 void describe(QWidget *widget, const layout::Control &control)
 {
-    if (const Spoken *s = detail::spokenFor(control.name))
-        widget->setAccessibleName(spokenName(
-            s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, control.caption, s->pattern));
+    if (detail::spokenIndex(control.name) != detail::kNone) {
+        const detail::Parts parts = detail::partsOf(control);
+        widget->setAccessibleName(spokenName(parts.heading, parts.caption, parts.pattern));
+    }
     for (const Described &d : kDescribed)
         if (d.control == control.name)
             widget->setAccessibleDescription(qs(d.description));

@@ -63,24 +63,36 @@ void describe(QWidget *widget, const layout::Control &control);
 
 namespace detail {
 
-constexpr const Spoken *spokenFor(std::string_view control)
+inline constexpr std::size_t kNone = std::size_t(-1);
+
+// Indices rather than pointers: the checks below must stay constant expressions under every
+// compiler and sanitizer, and cheap enough for a compiler's evaluation limit.
+constexpr std::size_t spokenIndex(std::string_view control)
 {
-    for (const Spoken &s : kSpoken)
-        if (s.control == control)
-            return &s;
-    return nullptr;
+    for (std::size_t i = 0; i < kSpoken.size(); ++i)
+        if (kSpoken[i].control == control)
+            return i;
+    return kNone;
+}
+
+constexpr std::size_t controlIndex(std::string_view name)
+{
+    for (std::size_t i = 0; i < layout::kControls.size(); ++i)
+        if (layout::kControls[i].name == name)
+            return i;
+    return kNone;
 }
 
 constexpr bool rowsNameControls()
 {
     for (const Spoken &s : kSpoken) {
-        const layout::Control *c = layout::find(s.control);
-        const layout::Control *h = s.heading.empty() ? nullptr : layout::find(s.heading);
-        if (!c || (!s.heading.empty() && (!h || h->kind != layout::Kind::Label)) || s.pattern.empty())
+        const std::size_t h = s.heading.empty() ? kNone : controlIndex(s.heading);
+        if (controlIndex(s.control) == kNone || s.pattern.empty()
+            || (!s.heading.empty() && (h == kNone || layout::kControls[h].kind != layout::Kind::Label)))
             return false;
     }
     for (const Described &d : kDescribed)
-        if (!layout::find(d.control) || !layout::find(d.control)->sunkenBorder)
+        if (const std::size_t c = controlIndex(d.control); c == kNone || !layout::kControls[c].sunkenBorder)
             return false;
     return true;
 }
@@ -94,21 +106,27 @@ struct Parts
 
 constexpr Parts partsOf(const layout::Control &c)
 {
-    const Spoken *s = spokenFor(c.name);
-    if (!s)
+    const std::size_t s = spokenIndex(c.name);
+    if (s == kNone)
         return {{}, "%1", c.caption};
-    return {s->heading.empty() ? std::string_view{} : layout::find(s->heading)->caption, s->pattern, c.caption};
+    const Spoken &row = kSpoken[s];
+    return {row.heading.empty() ? std::string_view{} : layout::kControls[controlIndex(row.heading)].caption,
+            row.pattern, c.caption};
 }
 
 constexpr bool buttonsSpeakApart()
 {
-    const auto isButton = [](const layout::Control &c) {
-        return c.kind == layout::Kind::Button || c.kind == layout::Kind::Option;
-    };
-    for (std::size_t i = 0; i < layout::kControls.size(); ++i)
-        for (std::size_t j = i + 1; j < layout::kControls.size(); ++j)
-            if (isButton(layout::kControls[i]) && isButton(layout::kControls[j])
-                && partsOf(layout::kControls[i]) == partsOf(layout::kControls[j]))
+    std::array<Parts, layout::kControls.size()> parts{};
+    std::array<bool, layout::kControls.size()> isButton{};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const layout::Control &c = layout::kControls[i];
+        isButton[i] = c.kind == layout::Kind::Button || c.kind == layout::Kind::Option;
+        if (isButton[i])
+            parts[i] = partsOf(c);
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        for (std::size_t j = i + 1; j < parts.size(); ++j)
+            if (isButton[i] && isButton[j] && parts[i] == parts[j])
                 return false;
     return true;
 }

@@ -168,7 +168,8 @@ inline constexpr auto kControls = std::to_array<Control>({
     {"Label26", Kind::Label, "STATUS", "Frame15", 120, 210, 735, 180, 66, FontCode::D, Rgb{192, 192, 192}, std::nullopt, Align::Left, false, false},
     {"Label25", Kind::Label, "", "Frame15", 885, 120, 5250, 315, 65, FontCode::F, Rgb{255, 255, 255}, Rgb{255, 0, 0}, Align::Left, true, false},
     {"Command52", Kind::Button, "C01", "", 75, 6120, 540, 255, 63, FontCode::B, Rgb{255, 192, 192}, std::nullopt, Align::Center, false, false},
-    {"Command56", Kind::Button, "TEMP", "", 7050, 6120, 930, 255, 73, FontCode::C, Rgb{192, 255, 255}, std::nullopt, Align::Center, false, false},});
+    {"Command56", Kind::Button, "TEMP", "", 7050, 6120, 930, 255, 73, FontCode::C, Rgb{192, 255, 255}, std::nullopt, Align::Center, false, false},
+});
 // clang-format on
 
 constexpr const Control *find(std::string_view name)

@@ -64,8 +64,7 @@ QString NameSender::line(const Outcome &outcome, Wording wording)
     case Wording::Words:
         // A reply that means nothing to its query is shown as it came, not as nothing.
         if (outcome.named.query)
-            if (const QString words = decodeStatus(outcome.sent, outcome.received, QString()).trimmed();
-                !words.isEmpty())
+            if (QString words = decodeStatus(outcome.sent, outcome.received, QString()).trimmed(); !words.isEmpty())
                 return words;
         break;
     case Wording::Raw:

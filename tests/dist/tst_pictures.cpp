@@ -46,7 +46,7 @@ qint64 detailWithinBlocks(const QImage &image)
     qint64 energy = 0;
     const auto step = [&](int x, int y, int dx, int dy) {
         const int d = qGray(image.pixel(x, y)) - qGray(image.pixel(x + dx, y + dy));
-        energy += d * d;
+        energy += qint64(d) * d;
     };
     for (int y = 0; y + 1 < image.height(); y += 2)
         for (int x = 0; x + 1 < image.width(); x += 2) {
@@ -91,7 +91,7 @@ void TestPictures::logoSharpAtScaleTwo()
         for (int x = 0; x < two.width(); ++x)
             difference += qAbs(qGray(two.pixel(x, y)) - qGray(enlarged.pixel(x, y)));
     // The same mark in the same place, its edges drawn at the finer grid.
-    QCOMPARE_LT(difference / (two.width() * two.height()), 16);
+    QCOMPARE_LT(difference / (qint64(two.width()) * two.height()), 16);
     QCOMPARE_GT(detailWithinBlocks(two), 3 * detailWithinBlocks(enlarged) / 2);
 }
 
