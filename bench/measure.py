@@ -487,11 +487,12 @@ def main():
         raise BenchError("panel: nothing reached the line during the hold")
 
     table = Table()
-    for label, rank in (("median", 50), ("99th percentile", 99)):
+    # The baseline writes before it paints: the floor, which the panel's median must keep to.
+    for label, rank, goal in (("median", 50, 1.05), ("99th percentile", 99, 1.1)):
         p = percentile(latency["panel"][0], rank) / MS
         b = percentile(latency["baseline"][0], rank) / MS
         table.add(f"press-to-line latency, {label} of {args.presses} (ms)", f"{p:.3f}",
-                  f"{b:.3f}", f"{p / b:.2f}", verdict(round(p / b, 2), 1.1))
+                  f"{b:.3f}", f"{p / b:.2f}", verdict(round(p / b, 2), goal))
     for who in ("panel", "baseline"):
         _, missing, stray = latency[who]
         if missing or stray:
