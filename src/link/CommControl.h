@@ -42,6 +42,12 @@ public:
 
     virtual CommEvent commEvent() const = 0;
 
+protected:
+    // The refusals every control makes alike: a port chosen while open or not a port at all,
+    // settings that do not parse.
+    static CommError refusePortChoice(bool open, int port);
+    static CommError refuseSettings(const QString &settings);
+
 Q_SIGNALS:
     // Raised on the UI thread whenever something happens on the line: with commEvent() Receive
     // as soon as one byte waits, Error for trouble on an open line, DeviceLost when the device

@@ -22,18 +22,16 @@ SerialCommControl::~SerialCommControl()
 
 CommError SerialCommControl::setCommPort(int port)
 {
-    if (m_port->isOpen())
-        return tr("The port is open: close it before choosing another one.");
-    if (port < 1)
-        return tr("There is no port number %1.").arg(port);
+    if (CommError refused = refusePortChoice(m_port->isOpen(), port))
+        return refused;
     m_commPort = port;
     return std::nullopt;
 }
 
 CommError SerialCommControl::setSettings(const QString &settings)
 {
-    if (!LineFormat::parse(settings))
-        return tr("The line settings \"%1\" are not valid.").arg(settings);
+    if (CommError refused = refuseSettings(settings))
+        return refused;
     m_settings = settings;
     if (!m_port->isOpen())
         return std::nullopt;

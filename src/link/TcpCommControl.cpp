@@ -1,6 +1,5 @@
 #include "TcpCommControl.h"
 
-#include "LineFormat.h"
 #include "PortNames.h"
 
 #include <QTcpSocket>
@@ -54,18 +53,16 @@ TcpCommControl::~TcpCommControl()
 
 CommError TcpCommControl::setCommPort(int port)
 {
-    if (m_open)
-        return tr("The port is open: close it before choosing another one.");
-    if (port < 1)
-        return tr("There is no port number %1.").arg(port);
+    if (CommError refused = refusePortChoice(m_open, port))
+        return refused;
     m_commPort = port;
     return std::nullopt;
 }
 
 CommError TcpCommControl::setSettings(const QString &settings)
 {
-    if (!LineFormat::parse(settings))
-        return tr("The line settings \"%1\" are not valid.").arg(settings);
+    if (CommError refused = refuseSettings(settings))
+        return refused;
     m_settings = settings;
     return std::nullopt;
 }
