@@ -1,8 +1,8 @@
 #include "link/DeviceCommControl.h"
 #include "link/PortNames.h"
-#include "link/TerminationSignals.h"
 #include "panel/CommandLine.h"
 #include "panel/Form1.h"
+#include "process/TerminationSignals.h"
 
 #include <QApplication>
 #include <QPointer>

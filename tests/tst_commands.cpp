@@ -156,7 +156,7 @@ void TestCommands::holdTiming()
         }
         r.advance(2000);
     }
-    QCOMPARE(r.repeater.state().ArrowMode, quint8(hold.arrowMode));
+    QCOMPARE(quint8(r.repeater.state().ArrowMode), quint8(hold.arrowMode));
     r.click("Command44");
     r.comm->receive("00\r"); // outlasts a hold with no clear in it, as the arrows' at start-up
     r.takeWrites();

@@ -1,6 +1,6 @@
 // Sending, receiving, the reply time-out and the port choice, in virtual time on a fake port.
 #include "Rig.h"
-#include "link/Rendering.h"
+#include "wire/Rendering.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The vocabulary by name, as tolvek-send finds it: the names scripts are written against, and
 // what a misspelt name is told.
 #include "commands/Names.h"
-#include "link/Text.h"
+#include "wire/Text.h"
 
 #include <QTest>
 

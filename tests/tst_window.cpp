@@ -2,11 +2,11 @@
 // wired to the core, the views and Ctrl+J, the port panel with its auto-hide, and the warning
 // box; in virtual time on a fake port.
 #include "Harness.h"
-#include "link/Rendering.h"
-#include "link/Text.h"
 #include "link/Transfer.h"
 #include "panel/Layout.h"
 #include "panel/LayoutBuilder.h"
+#include "wire/Rendering.h"
+#include "wire/Text.h"
 
 #include <QApplication>
 #include <QKeyEvent>

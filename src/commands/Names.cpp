@@ -1,6 +1,6 @@
 #include "Names.h"
 
-#include "link/Text.h"
+#include "wire/Text.h"
 
 #include <algorithm>
 #include <vector>
@@ -54,9 +54,9 @@ QList<Named> everyName()
 {
     QList<Named> names;
     for (const Command &c : kCommands)
-        names.append({c.name, c.button, c.text});
+        names.append({c.name, c.button, c.caption, c.text});
     for (const Query &q : kQueries)
-        names.append({q.name, q.button, q.text, &q});
+        names.append({q.name, q.button, q.caption, q.text, &q});
     return names;
 }
 

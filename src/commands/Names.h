@@ -17,6 +17,7 @@ struct Named
 {
     std::string_view name;
     std::string_view button;
+    std::string_view caption;
     std::string_view text;
     const Query *query = nullptr; // set when the name is a status query's
 };

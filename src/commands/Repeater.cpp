@@ -17,7 +17,7 @@ CommError Repeater::click(const vocabulary::Command &command)
     CommError error = m_transfer.send(command.text);
     if (command.setsArrowTiming) {
         m_timer1->setInterval(vocabulary::kRepeatAfterMenu);
-        m_state.ArrowMode = vocabulary::kArrowModeAfterMenu;
+        m_state.ArrowMode = vocabulary::ArrowMode::AfterMenu;
     }
     return error;
 }
@@ -74,7 +74,7 @@ void Repeater::release(const vocabulary::Command &command)
         return;
     case ReleaseForm::Zoom:
         m_timer1->setInterval(vocabulary::kRepeatAfterZoom);
-        m_state.ArrowMode = vocabulary::kArrowModeAfterZoom;
+        m_state.ArrowMode = vocabulary::ArrowMode::AfterZoom;
         return;
     }
     Q_UNREACHABLE();

@@ -16,7 +16,7 @@ public:
     struct State
     {
         quint8 RepeatCode = 0; // the held button's repeat code; 0 while none is held
-        quint8 ArrowMode = 0;  // how the arrow buttons time their monitor (0, 1 or 3)
+        vocabulary::ArrowMode ArrowMode = vocabulary::ArrowMode::Unchanged;
     };
 
     Repeater(Transfer &transfer, const TimerFactory &makeTimer, QObject *parent = nullptr);

@@ -1,6 +1,6 @@
 #include "ReceivedBytes.h"
 
-#include "Rendering.h"
+#include "wire/Rendering.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "Transfer.h"
 
-#include "Framing.h"
 #include "PortNames.h"
-#include "Rendering.h"
+#include "wire/Framing.h"
+#include "wire/Rendering.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "CommControl.h"
 #include "ReceivedBytes.h"
 #include "Timer.h"
+#include "wire/MonitorTiming.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,13 +11,6 @@
 #include <chrono>
 #include <memory>
 #include <string_view>
-
-// The reply time-out (Timer2) and the monitor clear (Timer4) after a send.
-struct MonitorTiming
-{
-    std::chrono::milliseconds replyTimeout;
-    std::chrono::milliseconds monitorClear;
-};
 
 // The one road out and the one road in. It owns the serial control, frames and sends texts,
 // gathers what comes back, and runs the reply time-out and the monitor clear. What the TXD and

@@ -5,9 +5,9 @@
 #include "MonitorLine.h"
 #include "PanelButton.h"
 #include "commands/Repeater.h"
-#include "link/Text.h"
 #include "link/Transfer.h"
 #include "status/StatusReader.h"
+#include "wire/Text.h"
 
 #include <QApplication>
 #include <QCloseEvent>

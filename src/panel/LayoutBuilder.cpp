@@ -3,7 +3,7 @@
 #include "Accessibility.h"
 #include "MonitorLine.h"
 #include "PanelButton.h"
-#include "link/Text.h"
+#include "wire/Text.h"
 
 #include <QButtonGroup>
 #include <QFrame>

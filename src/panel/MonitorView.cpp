@@ -5,7 +5,7 @@
 #include "Layout.h"
 #include "LayoutBuilder.h"
 #include "PanelButton.h"
-#include "link/Text.h"
+#include "wire/Text.h"
 
 #include <QApplication>
 #include <QKeyEvent>

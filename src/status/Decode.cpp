@@ -1,9 +1,9 @@
 #include "Decode.h"
 
 #include "commands/Vocabulary.h"
-#include "link/Framing.h"
-#include "link/Rendering.h"
-#include "link/Text.h"
+#include "wire/Framing.h"
+#include "wire/Rendering.h"
+#include "wire/Text.h"
 
 #include <QStringBuilder>
 

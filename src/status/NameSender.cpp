@@ -1,7 +1,7 @@
 #include "NameSender.h"
 
 #include "Decode.h"
-#include "link/Rendering.h"
+#include "wire/Rendering.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // The first input byte picks the text sent, the rest is what came back.
 #include "Reference.h"
 #include "commands/Vocabulary.h"
-#include "link/Framing.h"
 #include "status/Decode.h"
+#include "wire/Framing.h"
 
 #include <cstdint>
 #include <map>

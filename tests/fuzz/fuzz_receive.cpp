@@ -5,9 +5,9 @@
 #include "FakeCommControl.h"
 #include "VirtualClock.h"
 #include "commands/Vocabulary.h"
-#include "link/Rendering.h"
 #include "link/Transfer.h"
 #include "panel/MonitorLine.h"
+#include "wire/Rendering.h"
 
 #include <QApplication>
 

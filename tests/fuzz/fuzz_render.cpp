@@ -1,6 +1,6 @@
 // The rendering of any bytes, whole and in two parts, against the plain restatement.
 #include "Reference.h"
-#include "link/Rendering.h"
+#include "wire/Rendering.h"
 
 #include <QtGlobal>
 

@@ -3,10 +3,9 @@
 #include "link/DeviceCommControl.h"
 #include "link/LineFormat.h"
 #include "link/PortNames.h"
-#include "link/TerminationSignals.h"
-#include "link/Text.h"
-#include "panel/Layout.h" // the buttons' captions for --list: plain data, nothing of the window
+#include "process/TerminationSignals.h"
 #include "status/NameSender.h"
+#include "wire/Text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,18 +41,11 @@ int usage(const QString &message)
     return fail(Exit::Usage, message + QStringLiteral("\nTry '%1 --help'.").arg(kProgram));
 }
 
-QString captionOf(std::string_view button)
-{
-    const auto found = std::find_if(layout::kControls.begin(), layout::kControls.end(),
-                                    [button](const layout::Control &c) { return c.name == button; });
-    return found == layout::kControls.end() ? QString() : qstring(found->caption);
-}
-
 void list()
 {
     for (const vocabulary::Named &n : vocabulary::everyName())
         out() << QString(latin1(n.name)).leftJustified(kNameColumn) << ' ' << latin1(n.text) << "  "
-              << captionOf(n.button) << Qt::endl;
+              << qstring(n.caption) << Qt::endl;
 }
 
 } // namespace
