@@ -2,18 +2,53 @@
 
 #include "LineFormat.h"
 
-CommError CommControl::refusePortChoice(bool open, int port)
+CommControl::CommControl(QObject *parent)
+    : QObject(parent)
+    , m_settings(kSettings9600) // a serial control's own until the panel sets its line
 {
-    if (open)
+}
+
+CommError CommControl::setCommPort(int port)
+{
+    if (portOpen())
         return tr("The port is open: close it before choosing another one.");
     if (port < 1)
         return tr("There is no port number %1.").arg(port);
+    m_commPort = port;
     return std::nullopt;
 }
 
-CommError CommControl::refuseSettings(const QString &settings)
+CommError CommControl::setSettings(const QString &settings)
 {
     if (!LineFormat::parse(settings))
         return tr("The line settings \"%1\" are not valid.").arg(settings);
-    return std::nullopt;
+    m_settings = settings;
+    if (!portOpen())
+        return std::nullopt;
+    return applySettings();
+}
+
+CommError CommControl::setPortOpen(bool open)
+{
+    if (open == portOpen())
+        return std::nullopt;
+    if (!open) {
+        closePort();
+        return std::nullopt;
+    }
+    return openPort();
+}
+
+CommError CommControl::setOutput(const QByteArray &bytes)
+{
+    // Not the device of commPort(): after a failed change that names the fallback port.
+    if (!portOpen())
+        return tr("The port is not open.");
+    return write(bytes);
+}
+
+void CommControl::raise(CommEvent event)
+{
+    m_event = event;
+    emit onComm();
 }

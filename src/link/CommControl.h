@@ -16,41 +16,55 @@ enum class CommEvent : qint16 { None = 0, Receive = 2, Error = 1001, DeviceLost 
 // The serial port as the panel uses it: a port number, line settings, open and close, write,
 // read, and one notification for everything that happens on the line. It knows nothing of
 // commands or replies.
+//
+// The rules every control keeps alike are here: which port and settings it takes and when, the
+// refusal of a write while closed, and the raising of onComm. A control adds only how its
+// device opens, closes, takes settings, writes and reads.
 class CommControl : public QObject
 {
     Q_OBJECT
 
 public:
-    using QObject::QObject;
+    explicit CommControl(QObject *parent = nullptr);
 
     // Selects the port (1 or 2) that the next opening uses; refused while the port is open.
-    [[nodiscard]] virtual CommError setCommPort(int port) = 0;
-    virtual int commPort() const = 0;
+    [[nodiscard]] CommError setCommPort(int port);
+    int commPort() const { return m_commPort; }
 
     // "19200,N,8,1" and the like; applied at once to an open port, which stays open.
-    [[nodiscard]] virtual CommError setSettings(const QString &settings) = 0;
-    virtual QString settings() const = 0;
+    [[nodiscard]] CommError setSettings(const QString &settings);
+    QString settings() const { return m_settings; }
 
     virtual bool portOpen() const = 0;
     // Closing a closed port is not a failure.
-    [[nodiscard]] virtual CommError setPortOpen(bool open) = 0;
+    [[nodiscard]] CommError setPortOpen(bool open);
 
     // Puts the bytes on the line as they are, at once.
-    [[nodiscard]] virtual CommError setOutput(const QByteArray &bytes) = 0;
+    [[nodiscard]] CommError setOutput(const QByteArray &bytes);
     // Everything received and waiting; taking it empties the wait.
     virtual QByteArray input() = 0;
 
-    virtual CommEvent commEvent() const = 0;
-
-protected:
-    // The refusals every control makes alike: a port chosen while open or not a port at all,
-    // settings that do not parse.
-    static CommError refusePortChoice(bool open, int port);
-    static CommError refuseSettings(const QString &settings);
+    CommEvent commEvent() const { return m_event; }
 
 Q_SIGNALS:
     // Raised on the UI thread whenever something happens on the line: with commEvent() Receive
     // as soon as one byte waits, Error for trouble on an open line, DeviceLost when the device
     // went away and the port closed itself.
     void onComm();
+
+protected:
+    // Opens the device of commPort() with settings(); a failure leaves it closed.
+    [[nodiscard]] virtual CommError openPort() = 0;
+    virtual void closePort() = 0;
+    // Applies settings() to the open port.
+    [[nodiscard]] virtual CommError applySettings() = 0;
+    // The bytes, whole, to the open port.
+    [[nodiscard]] virtual CommError write(const QByteArray &bytes) = 0;
+
+    void raise(CommEvent event);
+
+private:
+    int m_commPort = 1;
+    QString m_settings;
+    CommEvent m_event = CommEvent::None;
 };

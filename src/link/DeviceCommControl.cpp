@@ -9,7 +9,6 @@ DeviceCommControl::DeviceCommControl(QObject *parent)
     , m_serial(new SerialCommControl(this))
     , m_tcp(new TcpCommControl(this))
     , m_active(m_serial)
-    , m_settings(m_serial->settings())
 {
     adopt(m_serial);
     adopt(m_tcp);
@@ -20,7 +19,7 @@ void DeviceCommControl::adopt(CommControl *control)
     // A control that is not the active one is closed and has nothing to say.
     connect(control, &CommControl::onComm, this, [this, control] {
         if (control == m_active)
-            emit onComm();
+            raise(control->commEvent());
     });
 }
 
@@ -31,31 +30,14 @@ CommControl *DeviceCommControl::carrierOf(const QString &device) const
     return m_serial;
 }
 
-CommError DeviceCommControl::setCommPort(int port)
+CommError DeviceCommControl::openPort()
 {
-    if (CommError e = m_active->setCommPort(port))
-        return e;
-    m_commPort = port;
-    return std::nullopt;
-}
-
-CommError DeviceCommControl::setSettings(const QString &settings)
-{
-    CommError e = m_active->setSettings(settings);
-    m_settings = m_active->settings();
-    return e;
-}
-
-CommError DeviceCommControl::setPortOpen(bool open)
-{
-    if (!open || m_active->portOpen())
-        return m_active->setPortOpen(open);
     // The device is read at each opening: the variables may name a serial port for COM1 and
     // a gateway for COM2.
-    CommControl *carrier = carrierOf(portDeviceName(m_commPort));
-    if (CommError e = carrier->setCommPort(m_commPort))
+    CommControl *carrier = carrierOf(portDeviceName(commPort()));
+    if (CommError e = carrier->setCommPort(commPort()))
         return e;
-    if (CommError e = carrier->setSettings(m_settings))
+    if (CommError e = carrier->setSettings(settings()))
         return e;
     m_active = carrier;
     return m_active->setPortOpen(true);

@@ -12,23 +12,18 @@ class DeviceCommControl final : public CommControl
 public:
     explicit DeviceCommControl(QObject *parent = nullptr);
 
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_commPort; }
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settings; }
     bool portOpen() const override { return m_active->portOpen(); }
-    CommError setPortOpen(bool open) override;
-    CommError setOutput(const QByteArray &bytes) override { return m_active->setOutput(bytes); }
     QByteArray input() override { return m_active->input(); }
-    CommEvent commEvent() const override { return m_active->commEvent(); }
 
 private:
+    CommError openPort() override;
+    void closePort() override { (void)m_active->setPortOpen(false); }
+    CommError applySettings() override { return m_active->setSettings(settings()); }
+    CommError write(const QByteArray &bytes) override { return m_active->setOutput(bytes); }
     CommControl *carrierOf(const QString &device) const;
     void adopt(CommControl *control);
 
     CommControl *m_serial = nullptr;
     CommControl *m_tcp = nullptr;
     CommControl *m_active = nullptr; // the one last opened; only it is ever open
-    int m_commPort = 1;
-    QString m_settings;
 };

@@ -20,27 +20,9 @@ SerialCommControl::~SerialCommControl()
     m_port->close();
 }
 
-CommError SerialCommControl::setCommPort(int port)
-{
-    if (CommError refused = refusePortChoice(m_port->isOpen(), port))
-        return refused;
-    m_commPort = port;
-    return std::nullopt;
-}
-
-CommError SerialCommControl::setSettings(const QString &settings)
-{
-    if (CommError refused = refuseSettings(settings))
-        return refused;
-    m_settings = settings;
-    if (!m_port->isOpen())
-        return std::nullopt;
-    return applySettings();
-}
-
 CommError SerialCommControl::applySettings()
 {
-    const std::optional<LineFormat> s = LineFormat::parse(m_settings);
+    const std::optional<LineFormat> s = LineFormat::parse(settings());
     Q_ASSERT(s);
     if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity) || !m_port->setDataBits(s->dataBits)
         || !m_port->setStopBits(s->stopBits) || !m_port->setFlowControl(QSerialPort::NoFlowControl))
@@ -53,15 +35,9 @@ bool SerialCommControl::portOpen() const
     return m_port->isOpen();
 }
 
-CommError SerialCommControl::setPortOpen(bool open)
+CommError SerialCommControl::openPort()
 {
-    if (open == m_port->isOpen())
-        return std::nullopt;
-    if (!open) {
-        m_port->close();
-        return std::nullopt;
-    }
-    m_port->setPortName(portDevicePath(m_commPort));
+    m_port->setPortName(portDevicePath(commPort()));
     if (!m_port->open(QIODevice::ReadWrite))
         return m_port->errorString();
     if (CommError e = applySettings()) {
@@ -71,11 +47,13 @@ CommError SerialCommControl::setPortOpen(bool open)
     return std::nullopt;
 }
 
-CommError SerialCommControl::setOutput(const QByteArray &bytes)
+void SerialCommControl::closePort()
 {
-    if (!m_port->isOpen())
-        // Not the device of commPort(): after a failed change that names the fallback port.
-        return tr("The serial port is not open.");
+    m_port->close();
+}
+
+CommError SerialCommControl::write(const QByteArray &bytes)
+{
     if (m_port->write(bytes) != bytes.size())
         return m_port->errorString();
     // QSerialPort would otherwise leave the bytes for the next turn of the event loop.
@@ -86,12 +64,6 @@ CommError SerialCommControl::setOutput(const QByteArray &bytes)
 QByteArray SerialCommControl::input()
 {
     return m_port->readAll();
-}
-
-void SerialCommControl::raise(CommEvent event)
-{
-    m_event = event;
-    emit onComm();
 }
 
 void SerialCommControl::handleError(int error)

@@ -15,23 +15,15 @@ public:
     explicit SerialCommControl(QObject *parent = nullptr);
     ~SerialCommControl() override;
 
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_commPort; }
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settings; }
     bool portOpen() const override;
-    CommError setPortOpen(bool open) override;
-    CommError setOutput(const QByteArray &bytes) override;
     QByteArray input() override;
-    CommEvent commEvent() const override { return m_event; }
 
 private:
-    CommError applySettings();
+    CommError openPort() override;
+    void closePort() override;
+    CommError applySettings() override;
+    CommError write(const QByteArray &bytes) override;
     void handleError(int error);
-    void raise(CommEvent event);
 
     QSerialPort *m_port = nullptr;
-    int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
-    CommEvent m_event = CommEvent::None;
 };

@@ -38,12 +38,7 @@ TcpCommControl::TcpCommControl(QObject *parent)
 {
     connect(m_socket, &QTcpSocket::readyRead, this, [this] { raise(CommEvent::Receive); });
     connect(m_socket, &QTcpSocket::disconnected, this, &TcpCommControl::connectionEnded);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        // The far end closing (or resetting) is reported once, as the end of the connection.
-        if (m_open && error != QAbstractSocket::RemoteHostClosedError
-            && m_socket->state() == QAbstractSocket::ConnectedState)
-            raise(CommEvent::Error);
-    });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &TcpCommControl::handleError);
 }
 
 TcpCommControl::~TcpCommControl()
@@ -51,33 +46,16 @@ TcpCommControl::~TcpCommControl()
     (void)setPortOpen(false);
 }
 
-CommError TcpCommControl::setCommPort(int port)
+void TcpCommControl::closePort()
 {
-    if (CommError refused = refusePortChoice(m_open, port))
-        return refused;
-    m_commPort = port;
-    return std::nullopt;
+    m_open = false; // before the socket says it disconnected: this end is no loss
+    m_socket->flush();
+    m_socket->abort();
 }
 
-CommError TcpCommControl::setSettings(const QString &settings)
+CommError TcpCommControl::openPort()
 {
-    if (CommError refused = refuseSettings(settings))
-        return refused;
-    m_settings = settings;
-    return std::nullopt;
-}
-
-CommError TcpCommControl::setPortOpen(bool open)
-{
-    if (open == m_open)
-        return std::nullopt;
-    if (!open) {
-        m_open = false; // before the socket says it disconnected: this end is no loss
-        m_socket->flush();
-        m_socket->abort();
-        return std::nullopt;
-    }
-    const QString device = portDeviceName(m_commPort);
+    const QString device = portDeviceName(commPort());
     const std::optional<Address> address = addressOf(device);
     if (!address)
         return tr("\"%1\" is not a network device of the form tcp://HOST:PORT.").arg(device);
@@ -92,10 +70,8 @@ CommError TcpCommControl::setPortOpen(bool open)
     return std::nullopt;
 }
 
-CommError TcpCommControl::setOutput(const QByteArray &bytes)
+CommError TcpCommControl::write(const QByteArray &bytes)
 {
-    if (!m_open)
-        return tr("The port is not open.");
     if (m_socket->write(bytes) != bytes.size())
         return m_socket->errorString();
     // Out now rather than at the next turn of the event loop, as with the serial port.
@@ -117,8 +93,41 @@ void TcpCommControl::connectionEnded()
     raise(CommEvent::DeviceLost);
 }
 
-void TcpCommControl::raise(CommEvent event)
+void TcpCommControl::handleError(QAbstractSocket::SocketError error)
 {
-    m_event = event;
-    emit onComm();
+    switch (error) {
+    // The far end closing or resetting: told once, as the end of the connection.
+    case QAbstractSocket::RemoteHostClosedError:
+        return;
+    // What connecting can meet: the opening returns the message.
+    case QAbstractSocket::ConnectionRefusedError:
+    case QAbstractSocket::HostNotFoundError:
+    case QAbstractSocket::SocketAccessError:
+    case QAbstractSocket::SocketTimeoutError:
+    case QAbstractSocket::AddressInUseError:
+    case QAbstractSocket::SocketAddressNotAvailableError:
+    case QAbstractSocket::UnsupportedSocketOperationError:
+    case QAbstractSocket::UnfinishedSocketOperationError:
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+    case QAbstractSocket::ProxyConnectionRefusedError:
+    case QAbstractSocket::ProxyConnectionClosedError:
+    case QAbstractSocket::ProxyConnectionTimeoutError:
+    case QAbstractSocket::ProxyNotFoundError:
+    case QAbstractSocket::ProxyProtocolError:
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return;
+    // Trouble on the connection itself.
+    case QAbstractSocket::SocketResourceError:
+    case QAbstractSocket::DatagramTooLargeError:
+    case QAbstractSocket::NetworkError:
+    case QAbstractSocket::OperationError:
+    case QAbstractSocket::TemporaryError:
+    case QAbstractSocket::UnknownSocketError:
+        if (m_open && m_socket->state() == QAbstractSocket::ConnectedState)
+            raise(CommEvent::Error);
+        return;
+    }
+    Q_UNREACHABLE();
 }

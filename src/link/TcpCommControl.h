@@ -2,6 +2,8 @@
 
 #include "CommControl.h"
 
+#include <QAbstractSocket>
+
 #include <chrono>
 
 class QTcpSocket;
@@ -23,23 +25,17 @@ public:
     explicit TcpCommControl(QObject *parent = nullptr);
     ~TcpCommControl() override;
 
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_commPort; }
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settings; }
     bool portOpen() const override { return m_open; }
-    CommError setPortOpen(bool open) override;
-    CommError setOutput(const QByteArray &bytes) override;
     QByteArray input() override;
-    CommEvent commEvent() const override { return m_event; }
 
 private:
+    CommError openPort() override;
+    void closePort() override;
+    CommError applySettings() override { return std::nullopt; }
+    CommError write(const QByteArray &bytes) override;
+    void handleError(QAbstractSocket::SocketError error);
     void connectionEnded();
-    void raise(CommEvent event);
 
     QTcpSocket *m_socket = nullptr;
-    int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
     bool m_open = false; // connected, and not yet seen to drop
-    CommEvent m_event = CommEvent::None;
 };

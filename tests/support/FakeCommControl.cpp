@@ -1,34 +1,16 @@
 #include "FakeCommControl.h"
 
-CommError FakeCommControl::setCommPort(int port)
+CommError FakeCommControl::openPort()
 {
-    if (m_open)
-        return QStringLiteral("The port is open.");
-    m_port = port;
+    if (commPort() >= 1 && commPort() <= 2 && !m_openFailure[commPort()].isEmpty())
+        return m_openFailure[commPort()];
+    m_open = true;
+    ++opens;
     return std::nullopt;
 }
 
-CommError FakeCommControl::setSettings(const QString &settings)
+CommError FakeCommControl::write(const QByteArray &bytes)
 {
-    m_settings = settings;
-    return std::nullopt;
-}
-
-CommError FakeCommControl::setPortOpen(bool open)
-{
-    if (open == m_open)
-        return std::nullopt;
-    if (open && m_port >= 1 && m_port <= 2 && !m_openFailure[m_port].isEmpty())
-        return m_openFailure[m_port];
-    m_open = open;
-    opens += open;
-    return std::nullopt;
-}
-
-CommError FakeCommControl::setOutput(const QByteArray &bytes)
-{
-    if (!m_open)
-        return QStringLiteral("The port is not open.");
     if (!m_writeFailure.isEmpty())
         return m_writeFailure;
     writes.append(bytes);
@@ -43,17 +25,11 @@ QByteArray FakeCommControl::input()
 void FakeCommControl::receive(const QByteArray &bytes, CommEvent event)
 {
     m_waiting.append(bytes);
-    raiseEvent(event);
-}
-
-void FakeCommControl::raiseEvent(CommEvent event)
-{
-    m_event = event;
-    emit onComm();
+    raise(event);
 }
 
 void FakeCommControl::loseDevice()
 {
     m_open = false;
-    raiseEvent(CommEvent::DeviceLost);
+    raise(CommEvent::DeviceLost);
 }

@@ -13,15 +13,8 @@ class FakeCommControl final : public CommControl
 public:
     using CommControl::CommControl;
 
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_port; }
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settings; }
     bool portOpen() const override { return m_open; }
-    CommError setPortOpen(bool open) override;
-    CommError setOutput(const QByteArray &bytes) override;
     QByteArray input() override;
-    CommEvent commEvent() const override { return m_event; }
 
     // Makes the port's data arrive, raising the event the real port would, or another.
     void receive(const QByteArray &bytes, CommEvent event = CommEvent::Receive);
@@ -36,12 +29,12 @@ public:
     int opens = 0;         // successful openings
 
 private:
-    void raiseEvent(CommEvent event);
+    CommError openPort() override;
+    void closePort() override { m_open = false; }
+    CommError applySettings() override { return std::nullopt; }
+    CommError write(const QByteArray &bytes) override;
 
-    int m_port = 1;
-    QString m_settings;
     bool m_open = false;
-    CommEvent m_event = CommEvent::None;
     QByteArray m_waiting;
     QString m_openFailure[3];
     QString m_writeFailure;
