@@ -75,7 +75,7 @@ void Transfer::Hyouji(const ReceivedBytes &text, ReceiveModeTag)
         emit receivedLineChanged(tolvek::render(text.bytes()));
     }
     m_receivedLineFollows = true;
-    emit replyReceived();
+    emit replyReceived(m_state.OutgoingCommand, text.bytes());
 }
 
 void Transfer::Timer2_Timer()

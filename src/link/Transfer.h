@@ -60,8 +60,10 @@ Q_SIGNALS:
     void receivedLineChanged(const QString &text);
     // RXD loses count characters at position and gains added at its end.
     void receivedLineEdited(qsizetype position, qsizetype count, const QString &added);
-    // RXD shows the buffer after a receive: the cue for reading a reply.
-    void replyReceived();
+    // RXD shows the buffer after a receive: the cue for reading a reply. sent is the last text
+    // sent; received all that was gathered since the buffer was last emptied, valid only during
+    // the emission.
+    void replyReceived(const QByteArray &sent, QByteArrayView received);
     // Timer4 has blanked TXD and RXD; whatever else the monitor shows goes too.
     void monitorCleared();
     // Timer2 has ticked and the buffer is empty again: whatever came back for the last send,

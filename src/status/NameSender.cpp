@@ -1,6 +1,7 @@
 #include "NameSender.h"
 
 #include "Decode.h"
+#include "wire/Framing.h"
 #include "wire/Rendering.h"
 
 namespace {
@@ -35,15 +36,15 @@ void NameSender::sendNext()
         emit finished(failure);
         return;
     }
-    m_current = Outcome{named, m_transfer.state().OutgoingCommand, {}, false};
+    m_current = Outcome{named, framed(named.text), {}, false};
 }
 
-void NameSender::takeReply()
+void NameSender::takeReply(const QByteArray &, QByteArrayView received)
 {
     // The transfer's own rule: bytes after a send are its reply, however they come in pieces.
     if (!m_current)
         return;
-    m_current->received = m_transfer.state().ReceiveBuffer.bytes().toByteArray();
+    m_current->received = received.toByteArray();
     m_current->replied = true;
 }
 

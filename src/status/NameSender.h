@@ -46,7 +46,7 @@ Q_SIGNALS:
 
 private:
     void sendNext();
-    void takeReply();
+    void takeReply(const QByteArray &sent, QByteArrayView received);
     void endReply();
 
     Transfer &m_transfer;

@@ -15,10 +15,9 @@ CommError StatusReader::ask(const vocabulary::Query &query)
     return m_transfer.send(query.text);
 }
 
-void StatusReader::decodeReply()
+void StatusReader::decodeReply(const QByteArray &sent, QByteArrayView received)
 {
-    const Transfer::State &state = m_transfer.state();
-    setLine(decodeStatus(state.OutgoingCommand, state.ReceiveBuffer.bytes(), m_line));
+    setLine(decodeStatus(sent, received, m_line));
 }
 
 void StatusReader::setLine(const QString &line)

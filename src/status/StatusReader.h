@@ -24,7 +24,7 @@ Q_SIGNALS:
     void lineChanged(const QString &line);
 
 private:
-    void decodeReply();
+    void decodeReply(const QByteArray &sent, QByteArrayView received);
     void setLine(const QString &line);
 
     Transfer &m_transfer;
