@@ -17,10 +17,8 @@ public:
     }
 
     void setInterval(std::chrono::milliseconds interval) override { m_timer.setInterval(interval); }
-    std::chrono::milliseconds interval() const override { return m_timer.intervalAsDuration(); }
     void start() override { m_timer.start(); }
     void stop() override { m_timer.stop(); }
-    bool isActive() const override { return m_timer.isActive(); }
 
 private:
     QTimer m_timer;

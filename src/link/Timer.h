@@ -16,10 +16,8 @@ public:
     using QObject::QObject;
 
     virtual void setInterval(std::chrono::milliseconds interval) = 0;
-    virtual std::chrono::milliseconds interval() const = 0;
     virtual void start() = 0;
     virtual void stop() = 0;
-    virtual bool isActive() const = 0;
 
 Q_SIGNALS:
     void timeout();

@@ -3,7 +3,9 @@
 #include "Layout.h"
 #include "LayoutBuilder.h"
 #include "MonitorLine.h"
+#include "MonitorView.h"
 #include "PanelButton.h"
+#include "PortPanel.h"
 #include "commands/Repeater.h"
 #include "link/Transfer.h"
 #include "status/StatusReader.h"
@@ -11,12 +13,26 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFrame>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
-#include <QRadioButton>
 #include <QScreen>
 #include <QWindow>
+
+namespace {
+
+// The key handler's mask of Shift, Ctrl and Alt.
+constexpr int kShift = 1;
+constexpr int kCtrl = 2;
+constexpr int kAlt = 4;
+
+int shiftMask(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? kShift : 0) | (modifiers & Qt::ControlModifier ? kCtrl : 0)
+        | (modifiers & Qt::AltModifier ? kAlt : 0);
+}
+
+} // namespace
 
 void showWarningBox(QWidget *parent, const QString &title, const QString &text)
 {
@@ -31,7 +47,6 @@ Form1::Form1(Services services, QWidget *parent)
     , m_status(new StatusReader(*m_transfer, this))
     , m_ports(m_transfer->comm())
     , m_warn(std::move(services.warn))
-    , m_timer3(services.makeTimer(this))
 {
     setWindowTitle(qstring(layout::kTitle));
     setWindowIcon(layout::applicationIcon());
@@ -43,7 +58,8 @@ Form1::Form1(Services services, QWidget *parent)
     m_dpi = logicalDpiY();
     layout::build(this, m_dpi);
     setFixedSize(layout::toPixels(layout::kClientWidth, m_dpi), layout::toPixels(layout::kFullDepth, m_dpi));
-    m_timer3->setInterval(layout::kPortPanelShown);
+    m_portPanel = new PortPanel(this, services.makeTimer);
+    m_monitorView = new MonitorView(this, m_dpi);
 
     wire();
     qApp->installEventFilter(this);
@@ -66,14 +82,6 @@ T *Form1::control(const char *name) const
 
 void Form1::wire()
 {
-    m_label11 = control<MonitorLine>("Label11");
-    m_label12 = control<MonitorLine>("Label12");
-    m_label25 = control<MonitorLine>("Label25");
-    m_command34 = control<PanelButton>("Command34");
-    m_frame8 = control<QFrame>("Frame8");
-    m_portOptions[0] = control<QRadioButton>("Option1");
-    m_portOptions[1] = control<QRadioButton>("Option2");
-
     // Every name in the tables is a literal, so its view ends at a terminating zero.
     for (const vocabulary::Command &command : vocabulary::kCommands) {
         auto *button = control<PanelButton>(command.button.data());
@@ -93,19 +101,18 @@ void Form1::wire()
                 [this, &query] { report(m_status->ask(query)); });
 
     connect(control<PanelButton>("Command16"), &QPushButton::clicked, this, &Form1::Command16_Click);
-    connect(control<PanelButton>("Command33"), &QPushButton::clicked, this, &Form1::Command33_Click);
-    connect(m_command34, &QPushButton::clicked, this, &Form1::Command34_Click);
-    // clicked, not toggled: a click on the option already chosen runs its choice again.
-    connect(m_portOptions[0], &QRadioButton::clicked, this, &Form1::Option1_Click);
-    connect(m_portOptions[1], &QRadioButton::clicked, this, &Form1::Option2_Click);
-    connect(control<QRadioButton>("Option3"), &QRadioButton::clicked, this, &Form1::Option3_Click);
-    connect(control<QRadioButton>("Option4"), &QRadioButton::clicked, this, &Form1::Option4_Click);
-    connect(m_timer3, &Timer::timeout, this, &Form1::Timer3_Timer);
+    connect(control<PanelButton>("Command33"), &QPushButton::clicked, m_portPanel, &PortPanel::Command33_Click);
+    connect(control<PanelButton>("Command34"), &QPushButton::clicked, m_monitorView, &MonitorView::Command34_Click);
+    connect(m_monitorView, &MonitorView::toggled, m_portPanel, &PortPanel::restartTimer3);
+    connect(m_portPanel, &PortPanel::portChosen, this, &Form1::choosePort);
+    connect(m_portPanel, &PortPanel::speedChosen, this, &Form1::chooseSpeed);
 
-    connect(m_transfer, &Transfer::sentLineChanged, m_label11, &MonitorLine::setText);
-    connect(m_transfer, &Transfer::receivedLineChanged, m_label12, &MonitorLine::setText);
-    connect(m_transfer, &Transfer::receivedLineEdited, m_label12, &MonitorLine::edit);
-    connect(m_status, &StatusReader::lineChanged, m_label25, &MonitorLine::setText);
+    auto *label11 = control<MonitorLine>("Label11");
+    auto *label12 = control<MonitorLine>("Label12");
+    connect(m_transfer, &Transfer::sentLineChanged, label11, &MonitorLine::setText);
+    connect(m_transfer, &Transfer::receivedLineChanged, label12, &MonitorLine::setText);
+    connect(m_transfer, &Transfer::receivedLineEdited, label12, &MonitorLine::edit);
+    connect(m_status, &StatusReader::lineChanged, control<MonitorLine>("Label25"), &MonitorLine::setText);
     connect(m_repeater, &Repeater::failed, this, [this](const QString &message) { report(message); });
 }
 
@@ -123,11 +130,10 @@ void Form1::report(const CommError &error)
 void Form1::Form_Load()
 {
     centre();
-    setClientDepth(layout::kClosedDepth);
+    m_monitorView->setDepth(layout::kClosedDepth);
 
     m_ports.openAtStart();
-    m_portOptions[0]->setChecked(true);
-    Option1_Click();
+    m_portPanel->choose("Option1");
 }
 
 void Form1::centre()
@@ -157,7 +163,7 @@ void Form1::Command16_Click()
 void Form1::stopAndClosePort()
 {
     // Nothing may tick once the panel has ended.
-    m_timer3->stop();
+    m_portPanel->stop();
     m_repeater->stop();
     m_transfer->close();
 }
@@ -175,11 +181,6 @@ void Form1::paintEvent(QPaintEvent *)
     layout::paintLines(painter, m_dpi);
 }
 
-void Form1::setClientDepth(int twips)
-{
-    setFixedHeight(layout::toPixels(twips, m_dpi));
-}
-
 void Form1::commandClick(const vocabulary::Command &command)
 {
     report(m_repeater->click(command));
@@ -188,4 +189,46 @@ void Form1::commandClick(const vocabulary::Command &command)
 void Form1::holdPress(const vocabulary::Command &command)
 {
     report(m_repeater->press(command));
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The filter sees a key press once for every widget it passes on its way up; only its
+    // first stop, the widget with the focus (or the window itself), counts.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        QWidget *first = QApplication::focusWidget();
+        if (!first || first->window() != this)
+            first = this;
+        if (watched == first) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            Form_KeyDown(key->key(), shiftMask(key->modifiers()));
+        }
+    }
+    return false; // the key goes on to the control with the focus
+}
+
+void Form1::Form_KeyDown(int keyCode, int shift)
+{
+    if (keyCode == Qt::Key_J && (shift & (kShift | kCtrl | kAlt)) == kCtrl)
+        m_monitorView->openInFull();
+}
+
+void Form1::choosePort(int port, int fallback)
+{
+    // A hold's repeat would meet the port closed while the box is up.
+    m_repeater->releaseHeld();
+    if (const CommError failure = m_ports.choosePort(port)) {
+        report(failure);
+        // Left with no port at all, the next click would only warn again.
+        if (m_ports.fallBack(fallback))
+            m_portPanel->markPort(fallback);
+        return;
+    }
+    m_portPanel->hide();
+}
+
+void Form1::chooseSpeed(const QString &settings)
+{
+    report(m_ports.chooseSpeed(settings));
+    m_portPanel->hide();
 }

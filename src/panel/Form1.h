@@ -10,9 +10,8 @@
 #include <memory>
 
 class MonitorLine;
-class PanelButton;
-class QFrame;
-class QRadioButton;
+class MonitorView;
+class PortPanel;
 class Repeater;
 class StatusReader;
 class Transfer;
@@ -25,9 +24,9 @@ struct Command;
 using WarningBox = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
 void showWarningBox(QWidget *parent, const QString &title, const QString &text);
 
-// The panel's one window: its controls, the monitor view, the port panel with Timer3, and the
-// warning box. Its handlers hand every send, receive and port change to the core's classes
-// and show what they report.
+// The panel's one window: its controls, the monitor view and the port panel as parts of its
+// own, and the warning box. Its handlers hand every send, receive and port change to the core's
+// classes and show what they report.
 class Form1 final : public QWidget
 {
     Q_OBJECT
@@ -46,7 +45,6 @@ public:
 
     const Transfer &transfer() const { return *m_transfer; }
     const Repeater &repeater() const { return *m_repeater; }
-    const PortChoice &ports() const { return m_ports; }
 
 Q_SIGNALS:
     // The panel has ended: by END or by closing the window.
@@ -70,23 +68,14 @@ private:
     void Command16_Click();
     void stopAndClosePort();
 
-    // The monitor view.
+    // Ctrl+J, seen before the control with the focus sees it.
     void Form_KeyDown(int keyCode, int shift);
-    void Command34_Click();
-    bool viewOpen() const;
-    void setClientDepth(int twips);
 
-    // The port panel.
-    void Command33_Click();
-    void Option1_Click();
-    void Option2_Click();
-    void Option3_Click();
-    void Option4_Click();
+    // The port panel's choices.
     void choosePort(int port, int fallback);
     void chooseSpeed(const QString &settings);
-    void Timer3_Timer();
 
-    // The command buttons and the status queries.
+    // The command buttons.
     void commandClick(const vocabulary::Command &command);
     void holdPress(const vocabulary::Command &command);
 
@@ -96,14 +85,8 @@ private:
     PortChoice m_ports;
     WarningBox m_warn;
     int m_dpi = 96;
-    Timer *m_timer3 = nullptr;
-
-    MonitorLine *m_label11 = nullptr;
-    MonitorLine *m_label12 = nullptr;
-    MonitorLine *m_label25 = nullptr;
-    PanelButton *m_command34 = nullptr;
-    QFrame *m_frame8 = nullptr;
-    QRadioButton *m_portOptions[2] = {}; // COM1, COM2
+    PortPanel *m_portPanel = nullptr;
+    MonitorView *m_monitorView = nullptr;
 
     bool m_warningShown = false;
     bool m_centredInFrame = false; // centred again once the window manager has framed the window

@@ -77,6 +77,11 @@ inline constexpr int kIntermediateDepth = 6260;
 inline constexpr int kClosedDepth = 4815;
 inline constexpr int kOpenThreshold = 5615; // this deep or deeper counts as open
 
+// The view button's captions once it is in use; its caption at start ("show the data") is in
+// the table.
+inline constexpr std::string_view kCloseCaption = "CLOSE";
+inline constexpr std::string_view kHideDataCaption = "データを表示しない"; // "do not show the data"
+
 // How long the port panel stays up when nothing is chosen (Timer3).
 inline constexpr std::chrono::milliseconds kPortPanelShown{5000};
 

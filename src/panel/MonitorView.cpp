@@ -1,68 +1,44 @@
-// The concealed monitor view: Ctrl+J opens it in full, the view button closes it or opens it
-// part way. It changes nothing but the window's depth and the view button.
-#include "Form1.h"
+#include "MonitorView.h"
 
 #include "Layout.h"
 #include "LayoutBuilder.h"
 #include "PanelButton.h"
 #include "wire/Text.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-
-namespace {
-
-constexpr int kShift = 1;
-constexpr int kCtrl = 2;
-constexpr int kAlt = 4;
-
-int shiftMask(Qt::KeyboardModifiers modifiers)
+MonitorView::MonitorView(QWidget *window, int dpi)
+    : QObject(window)
+    , m_window(window)
+    , m_command34(window->findChild<PanelButton *>(QStringLiteral("Command34")))
+    , m_dpi(dpi)
 {
-    return (modifiers & Qt::ShiftModifier ? kShift : 0) | (modifiers & Qt::ControlModifier ? kCtrl : 0)
-        | (modifiers & Qt::AltModifier ? kAlt : 0);
+    Q_ASSERT(m_command34);
 }
 
-} // namespace
-
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+void MonitorView::setDepth(int twips)
 {
-    // The filter sees a key press once for every widget it passes on its way up; only its
-    // first stop, the widget with the focus (or the window itself), counts.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        QWidget *first = QApplication::focusWidget();
-        if (!first || first->window() != this)
-            first = this;
-        if (watched == first) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            Form_KeyDown(key->key(), shiftMask(key->modifiers()));
-        }
-    }
-    return false; // the key goes on to the control with the focus
+    m_window->setFixedHeight(layout::toPixels(twips, m_dpi));
 }
 
-void Form1::Form_KeyDown(int keyCode, int shift)
+bool MonitorView::isOpen() const
 {
-    if (keyCode != Qt::Key_J || (shift & (kShift | kCtrl | kAlt)) != kCtrl)
-        return;
-    setClientDepth(layout::kFullDepth);
-    m_command34->setText(QStringLiteral("CLOSE"));
+    return m_window->height() >= layout::toPixels(layout::kOpenThreshold, m_dpi);
+}
+
+void MonitorView::openInFull()
+{
+    setDepth(layout::kFullDepth);
+    m_command34->setText(qstring(layout::kCloseCaption));
     m_command34->show();
 }
 
-bool Form1::viewOpen() const
+void MonitorView::Command34_Click()
 {
-    return height() >= layout::toPixels(layout::kOpenThreshold, m_dpi);
-}
-
-void Form1::Command34_Click()
-{
-    m_timer3->stop();
-    if (viewOpen()) {
-        setClientDepth(layout::kClosedDepth);
-        m_command34->setText(qstring(layout::find("Command34")->caption)); // "show the data"
+    if (isOpen()) {
+        setDepth(layout::kClosedDepth);
+        m_command34->setText(qstring(layout::find("Command34")->caption));
     } else {
-        setClientDepth(layout::kIntermediateDepth);
-        m_command34->setText(QStringLiteral("データを表示しない")); // "do not show the data"
+        setDepth(layout::kIntermediateDepth);
+        m_command34->setText(qstring(layout::kHideDataCaption));
     }
-    m_timer3->start();
+    emit toggled();
 }

@@ -1,62 +1,77 @@
-// The port panel: "COM" shows it, a choice of port or speed takes effect at once and hides
-// it, and Timer3 hides it when nothing is chosen.
-#include "Form1.h"
+#include "PortPanel.h"
 
-#include "commands/Repeater.h"
-#include "link/LineFormat.h"
+#include "Layout.h"
 
 #include <QFrame>
 #include <QRadioButton>
 
-void Form1::Command33_Click()
+PortPanel::PortPanel(QWidget *window, const TimerFactory &makeTimer)
+    : QObject(window)
+    , m_frame8(window->findChild<QFrame *>(QStringLiteral("Frame8")))
+    , m_timer3(makeTimer(this))
+{
+    Q_ASSERT(m_frame8);
+    m_timer3->setInterval(layout::kPortPanelShown);
+    connect(m_timer3, &Timer::timeout, this, &PortPanel::Timer3_Timer);
+    for (std::size_t i = 0; i < kChoices.size(); ++i) {
+        const Choice &choice = kChoices[i];
+        m_options[i] = window->findChild<QRadioButton *>(QLatin1StringView(choice.option));
+        Q_ASSERT(m_options[i]);
+        // clicked, not toggled: a click on the option already chosen runs its choice again.
+        connect(m_options[i], &QRadioButton::clicked, this, [this, &choice] { optionClicked(choice); });
+    }
+}
+
+void PortPanel::Command33_Click()
 {
     m_frame8->show();
     m_frame8->raise();
     m_timer3->start();
 }
 
-void Form1::Timer3_Timer()
+void PortPanel::Timer3_Timer()
 {
     m_frame8->hide();
     m_timer3->stop();
 }
 
-void Form1::Option1_Click()
+void PortPanel::restartTimer3()
 {
-    choosePort(1, 2);
+    m_timer3->stop();
+    m_timer3->start();
 }
 
-void Form1::Option2_Click()
+void PortPanel::hide()
 {
-    choosePort(2, 1);
+    m_frame8->hide();
 }
 
-void Form1::Option3_Click()
+void PortPanel::stop()
 {
-    chooseSpeed(kSettings19200);
+    m_timer3->stop();
 }
 
-void Form1::Option4_Click()
+void PortPanel::optionClicked(const Choice &choice)
 {
-    chooseSpeed(kSettings9600);
+    if (choice.port != 0)
+        emit portChosen(choice.port, choice.fallback);
+    else
+        emit speedChosen(choice.settings);
 }
 
-void Form1::choosePort(int port, int fallback)
+void PortPanel::choose(std::string_view option)
 {
-    // A hold's repeat would meet the port closed while the box is up.
-    m_repeater->releaseHeld();
-    if (const CommError failure = m_ports.choosePort(port)) {
-        report(failure);
-        // Left with no port at all, the next click would only warn again.
-        if (m_ports.fallBack(fallback))
-            m_portOptions[fallback - 1]->setChecked(true);
-        return;
+    for (std::size_t i = 0; i < kChoices.size(); ++i) {
+        if (kChoices[i].option == option) {
+            m_options[i]->setChecked(true);
+            optionClicked(kChoices[i]);
+        }
     }
-    m_frame8->hide();
 }
 
-void Form1::chooseSpeed(const QString &settings)
+void PortPanel::markPort(int port)
 {
-    report(m_ports.chooseSpeed(settings));
-    m_frame8->hide();
+    for (std::size_t i = 0; i < kChoices.size(); ++i)
+        if (kChoices[i].port == port)
+            m_options[i]->setChecked(true);
 }

@@ -17,7 +17,6 @@ public:
         if (m_active)
             start();
     }
-    ms interval() const override { return m_interval; }
     void start() override
     {
         m_active = true;
@@ -25,7 +24,6 @@ public:
         m_order = ++m_clock->m_sequence;
     }
     void stop() override { m_active = false; }
-    bool isActive() const override { return m_active; }
 
     void fire()
     {
