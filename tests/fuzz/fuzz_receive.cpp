@@ -1,7 +1,7 @@
 // The receive buffer and RXD's incremental rendering, driven through Transfer as the line, the
 // clock and the sends would drive them, in the order the input picks. At every receive RXD, a
 // MonitorLine edited as the window edits it, must show the rendering of the whole buffer, and
-// the buffer must hold no more than 32,767 bytes.
+// the buffer must hold no more than its capacity.
 #include "FakeCommControl.h"
 #include "VirtualClock.h"
 #include "commands/Vocabulary.h"
@@ -23,7 +23,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    constexpr qsizetype kBound = 32767;
     VirtualClock clock;
     auto *comm = new FakeCommControl;
     Transfer transfer(std::unique_ptr<CommControl>(comm), clock.factory(), vocabulary::kNormalTiming);
@@ -32,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QObject::connect(&transfer, &Transfer::receivedLineEdited, &rxd, &MonitorLine::edit);
     QObject::connect(&transfer, &Transfer::replyReceived, [&] {
         const QByteArrayView buffer = transfer.state().ReceiveBuffer.bytes();
-        if (buffer.size() > kBound || rxd.text() != tolvek::render(buffer))
+        if (buffer.size() > ReceivedBytes::kCapacity || rxd.text() != tolvek::render(buffer))
             qFatal("RXD shows %lld characters for %lld bytes", qlonglong(rxd.text().size()), qlonglong(buffer.size()));
     });
     (void)comm->setPortOpen(true);
