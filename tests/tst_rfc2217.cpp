@@ -15,10 +15,10 @@ namespace {
 // bytes, anything else as its text.
 QByteArray wire(const QString &text)
 {
-    static const QHash<QString, QByteArray> names{
-        {"SE", "\xff\xf0"},   {"NOP", "\xff\xf1"},  {"AYT", "\xff\xf6"}, {"SB", "\xff\xfa"},
-        {"WILL", "\xff\xfb"}, {"WONT", "\xff\xfc"}, {"DO", "\xff\xfd"},  {"DONT", "\xff\xfe"},
-        {"FF", "\xff"},       {"CR", "\r"},         {"LF", "\n"}};
+    static const QHash<QString, QByteArray> names{{"SE", "\xff\xf0"}, {"NOP", "\xff\xf1"},  {"AYT", "\xff\xf6"},
+                                                  {"SB", "\xff\xfa"}, {"WILL", "\xff\xfb"}, {"WONT", "\xff\xfc"},
+                                                  {"DO", "\xff\xfd"}, {"DONT", "\xff\xfe"}, {"FF", "\xff"},
+                                                  {"CR", "\r"},       {"LF", "\n"}};
     QByteArray out;
     for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
         bool number = false;
@@ -60,10 +60,10 @@ void TestRfc2217::receiving_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QList<Event>>("events");
     const QList<Event> none, accepted{{Kind::ComPortAccepted}}, refused{{Kind::ComPortRefused}};
+    // clang-format off
     const QList<Event> reported{{Kind::BaudRate, 9600}, {Kind::DataBits, QSerialPort::Data8},
                                 {Kind::Parity, QSerialPort::NoParity}, {Kind::StopBits, QSerialPort::OneStop},
                                 {Kind::FlowControl, QSerialPort::NoFlowControl}};
-    // clang-format off
     QTest::newRow("doubled ff") << wire("A FF FF CR") << wire("A FF CR") << B() << none;
     // Binary passes CR NUL as data; without it, CR NUL is a bare CR.
     QTest::newRow("binary on and off") << wire("WILL 0 CR 0 LF WONT 0 CR 0") << wire("CR 0 LF CR") << wire("DONT 0")
