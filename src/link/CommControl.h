@@ -36,8 +36,11 @@ public:
     QString settings() const { return m_settings; }
 
     virtual bool portOpen() const = 0;
-    // Closing a closed port is not a failure.
+    // Closing a closed port is not a failure. A device that connects in the background returns
+    // from opening with no failure, portOpen() false and portOpening() true; openFinished then
+    // says how the opening ended.
     [[nodiscard]] CommError setPortOpen(bool open);
+    virtual bool portOpening() const { return false; }
 
     // Puts the bytes on the line as they are, at once.
     [[nodiscard]] CommError setOutput(const QByteArray &bytes);
@@ -51,6 +54,8 @@ Q_SIGNALS:
     // as soon as one byte waits, Error for trouble on an open line, DeviceLost when the device
     // went away and the port closed itself.
     void onComm();
+    // An opening that was under way has ended: the port is open, or failure says why not.
+    void openFinished(const CommError &failure);
 
 protected:
     // Opens the device of commPort() with settings(); a failure leaves it closed.
