@@ -1,7 +1,7 @@
 #include "ReplyValue.h"
 
 #include "Decode.h"
-#include "link/Framing.h"
+#include "wire/Framing.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
