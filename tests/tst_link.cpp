@@ -1,5 +1,6 @@
 // Sending, receiving, the reply time-out and the port choice, in virtual time on a fake port.
 #include "Rig.h"
+#include "link/DeviceName.h"
 #include "wire/Rendering.h"
 
 #include <QTest>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void otherEventsLeaveWaitingBytes();
     void portChoices();
     void failedSendIsNotShownAsSent();
+    void deviceNames_data();
+    void deviceNames();
 };
 
 void TestLink::rendering_data()
@@ -165,6 +168,40 @@ void TestLink::failedSendIsNotShownAsSent()
     r.advance(3000);
     QCOMPARE(r.failures.size(), 1);
     QCOMPARE(r.takeWrites(), QByteArrayList{"C00\r"});
+}
+
+void TestLink::deviceNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("read"); // kind host port, or the start of the reason it is none
+    QTest::newRow("a path") << "/dev/ttyUSB0"
+                            << "serial";
+    QTest::newRow("a platform name") << "COM3"
+                                     << "serial";
+    QTest::newRow("raw") << "tcp://gw.example:4001"
+                         << "raw gw.example 4001";
+    QTest::newRow("telnet, scheme in capitals") << "RFC2217://192.0.2.7:2217"
+                                                << "rfc2217 192.0.2.7 2217";
+    QTest::newRow("IPv6") << "tcp://[::1]:4001"
+                          << "raw ::1 4001";
+    for (const char *bad : {"tcp://", "tcp://:1", "tcp://gw.example", "tcp://gw.example:0", "tcp://gw.example:99999",
+                            "tcp://gw.example:4001/", "tcp://gw.example:4001?x", "tcp://me@gw.example:4001"})
+        QTest::newRow(bad) << bad << "\"" + QString(bad) + "\" is not a gateway's address of the form tcp://HOST:PORT";
+    QTest::newRow("another scheme") << "ssh://gw.example:22"
+                                    << "\"ssh://gw.example:22\" is no device";
+}
+
+void TestLink::deviceNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, read);
+    const DeviceName::Parsed parsed = DeviceName::parse(name);
+    const auto kinds = QStringList{"serial", "raw", "rfc2217"};
+    const QString got = parsed.device ? QStringLiteral("%1 %2 %3")
+                                            .arg(kinds.at(int(parsed.device->kind)), parsed.device->host)
+                                            .arg(parsed.device->port)
+                                      : parsed.error;
+    QVERIFY2(got.startsWith(read) && (parsed.device || !parsed.error.isEmpty()), qPrintable(got));
 }
 
 QTEST_GUILESS_MAIN(TestLink)

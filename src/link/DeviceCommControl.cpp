@@ -1,5 +1,6 @@
 #include "DeviceCommControl.h"
 
+#include "DeviceName.h"
 #include "PortNames.h"
 #include "SerialCommControl.h"
 #include "TcpCommControl.h"
@@ -23,18 +24,29 @@ void DeviceCommControl::adopt(CommControl *control)
     });
 }
 
-CommControl *DeviceCommControl::carrierOf(const QString &device) const
+CommControl *DeviceCommControl::carrierOf(const DeviceName &device) const
 {
-    if (TcpCommControl::carries(device))
+    switch (device.kind) {
+    case DeviceName::Kind::Serial:
+        return m_serial;
+    case DeviceName::Kind::RawTcp:
         return m_tcp;
-    return m_serial;
+    case DeviceName::Kind::Rfc2217:
+        return nullptr;
+    }
+    Q_UNREACHABLE();
 }
 
 CommError DeviceCommControl::openPort()
 {
     // The device is read at each opening: the variables may name a serial port for COM1 and
     // a gateway for COM2.
-    CommControl *carrier = carrierOf(portDeviceName(commPort()));
+    const DeviceName::Parsed name = DeviceName::parse(portDeviceName(commPort()));
+    if (!name.device)
+        return name.error;
+    CommControl *carrier = carrierOf(*name.device);
+    if (!carrier)
+        return tr("RFC 2217 gateways are not carried yet.");
     if (CommError e = carrier->setCommPort(commPort()))
         return e;
     if (CommError e = carrier->setSettings(settings()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommControl.h"
+#include "DeviceName.h"
 
 // The serial control the programs use. Each opening looks at the port's device and hands the
 // port to the control that carries it: a raw TCP connection for tcp://HOST:PORT, a serial port
@@ -20,7 +21,7 @@ private:
     void closePort() override { (void)m_active->setPortOpen(false); }
     CommError applySettings() override { return m_active->setSettings(settings()); }
     CommError write(const QByteArray &bytes) override { return m_active->setOutput(bytes); }
-    CommControl *carrierOf(const QString &device) const;
+    CommControl *carrierOf(const DeviceName &device) const;
     void adopt(CommControl *control);
 
     CommControl *m_serial = nullptr;

@@ -1,36 +1,9 @@
 #include "TcpCommControl.h"
 
+#include "DeviceName.h"
 #include "PortNames.h"
 
 #include <QTcpSocket>
-#include <QUrl>
-
-namespace {
-
-const QString kScheme = QStringLiteral("tcp");
-
-struct Address
-{
-    QString host;
-    quint16 port = 0;
-};
-
-std::optional<Address> addressOf(const QString &device)
-{
-    const QUrl url(device, QUrl::StrictMode);
-    const int port = url.port();
-    if (!url.isValid() || url.scheme().compare(kScheme, Qt::CaseInsensitive) != 0 || url.host().isEmpty() || port <= 0
-        || !url.userInfo().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
-        return std::nullopt;
-    return Address{url.host(), quint16(port)};
-}
-
-} // namespace
-
-bool TcpCommControl::carries(const QString &device)
-{
-    return device.startsWith(kScheme + QStringLiteral("://"), Qt::CaseInsensitive);
-}
 
 TcpCommControl::TcpCommControl(QObject *parent)
     : CommControl(parent)
@@ -55,11 +28,10 @@ void TcpCommControl::closePort()
 
 CommError TcpCommControl::openPort()
 {
-    const QString device = portDeviceName(commPort());
-    const std::optional<Address> address = addressOf(device);
-    if (!address)
-        return tr("\"%1\" is not a network device of the form tcp://HOST:PORT.").arg(device);
-    m_socket->connectToHost(address->host, address->port);
+    const DeviceName::Parsed name = DeviceName::parse(portDeviceName(commPort()));
+    if (!name.device)
+        return name.error;
+    m_socket->connectToHost(name.device->host, name.device->port);
     // Blocking, as opening a serial device is, and bounded.
     if (!m_socket->waitForConnected(int(kConnectTimeout.count()))) {
         const QString message = m_socket->errorString();

@@ -19,9 +19,6 @@ public:
     // Opening waits this long at most for the gateway to answer.
     static constexpr std::chrono::milliseconds kConnectTimeout{5000};
 
-    // Whether the device is one this control carries.
-    static bool carries(const QString &device);
-
     explicit TcpCommControl(QObject *parent = nullptr);
     ~TcpCommControl() override;
 
