@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <numeric>
 
 #include <arpa/inet.h>
@@ -24,6 +25,8 @@ Q_DECLARE_METATYPE(LoopState)
 Q_DECLARE_METATYPE(Wait)
 
 namespace {
+
+constexpr QByteArrayView kPortInUse = "Port already in use\r\n";
 
 QByteArray ask(Projector &p, const QByteArray &bytes, Millis now = 0)
 {
@@ -348,20 +351,28 @@ private slots:
         QCOMPARE(receive(sim.fd, owed).size(), owed);
     }
 
-    void oneTcpClientAtATime()
+    void tcpServesOneClientTurningOthersAway()
     {
         Sim sim({"--tcp", "127.0.0.1:0", "--warmup", "100", "--hangup-after", "3"});
+        const auto pid = pid_t(sim.proc.processId());
         QCOMPARE(sim.send("C00\r", 1), QByteArray("\x06"));
-        const int next = connectTo(sim.device);
-        QVERIFY(write(next, "CR0\r", 4) == 4);
-        QCOMPARE(sim.send("CR1\r", 2), QByteArray("1\r"));
-        pollfd pfd{next, POLLIN, 0};
-        QCOMPARE(poll(&pfd, 1, 0), 0); // not served while the first is
+        kill(pid, SIGSTOP); // so that both wait, the C07 sent, before it looks
+        const int quiet = connectTo(sim.device), talker = connectTo(sim.device);
+        QVERIFY(write(talker, "C07\r", 4) == 4);
+        kill(pid, SIGCONT);
+        char end = 0;
+        for (pollfd pfd : {pollfd{quiet, POLLIN, 0}, pollfd{talker, POLLIN, 0}}) // the line, then an end, no reset
+            QVERIFY(receive(pfd.fd, kPortInUse.size()) == kPortInUse && poll(&pfd, 1, 5000) == 1
+                    && read(pfd.fd, &end, 1) == 0);
+        QCOMPARE(sim.send("CR1\r", 2), QByteArray("1\r")); // the C07 never came
+        kill(pid, SIGSTOP);                                // the next one waiting as the first leaves
         close(sim.fd);
-        sim.fd = next;
-        QCOMPARE(receive(sim.fd, 3), QByteArray("40\r")); // the power-on kept
+        sim.fd = connectTo(sim.device);
+        kill(pid, SIGCONT);
+        QCOMPARE(sim.send("CR0\r", 3), QByteArray("40\r")); // served, the power-on kept
         QVERIFY(sim.proc.waitForFinished(5000) && sim.proc.exitCode() == 0);
-        QCOMPARE(read(sim.fd, &pfd, 1), 0); // hung up after the third frame
+        QCOMPARE(read(sim.fd, &end, 1), 0); // hung up after the third frame
+        close(quiet), close(talker);
     }
 
     void overPtyLoggedAndLinked()

@@ -25,6 +25,9 @@ extern "C" void onStopSignal(int) { stopRequested = 1; }
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// What a gateway tells a connection while the port has its client.
+constexpr std::string_view kPortInUse = "Port already in use\r\n";
+
 // Bytes written, 0 when the terminal is full, -1 on a real error.
 ssize_t writeSome(int fd, std::string_view data)
 {
@@ -103,6 +106,21 @@ bool Simulator::accept()
     const int on = 1;
     setsockopt(line_.io, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     noiseBlocked_ = true; // the noise picks up at its pace, without a burst for the time nobody was there
+    return true;
+}
+
+// As a gateway does: the port has its client, so another is told and let go at
+// once. What it sent is read and dropped, so that the close ends it cleanly
+// rather than with a reset.
+bool Simulator::turnAway()
+{
+    const int fd = accept4(line_.listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0)
+        return acceptMissed() || complain("accept");
+    char discard[4096];
+    writeSome(fd, kPortInUse); // a new connection has room for it
+    [[maybe_unused]] const ssize_t n = read(fd, discard, sizeof discard);
+    close(fd);
     return true;
 }
 
@@ -249,7 +267,8 @@ int Simulator::run()
         pollfd fds[] = {
             {serving ? line_.io : line_.listener,
              static_cast<short>((w.read ? POLLIN : 0) | (w.write ? POLLOUT : 0)), 0},
-            {watchedStdout_, 0, 0}, // only a closed reader reports
+            {watchedStdout_, 0, 0},                     // only a closed reader reports
+            {serving ? line_.listener : -1, POLLIN, 0}, // another client, to turn away
         };
         timespec ts{};
         if (w.until) {
@@ -272,6 +291,9 @@ int Simulator::run()
         } else if (r > 0 && (revents & (POLLERR | POLLHUP)) && line_.tcp()) {
             dropClient(); // reset while its input was not wanted
         }
+        // Not when the client has just left: the next one is served.
+        if (r > 0 && (fds[2].revents & POLLIN) && line_.io >= 0 && !turnAway())
+            return 1;
         if (r > 0 && fds[1].revents && stdoutUnread()) {
             complain("nobody read the device from standard output");
             return 1;

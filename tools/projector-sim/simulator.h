@@ -34,6 +34,7 @@ private:
     Millis now() const;
     LoopState state(Millis now) const;
     bool accept();
+    bool turnAway();
     void dropClient();
     ssize_t writeOut(std::string_view data);
     bool readInput();
