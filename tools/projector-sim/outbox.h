@@ -18,6 +18,7 @@ struct OutboxSettings {
     Millis delayMs = 0;
     bool split = false;
     Millis splitGapMs = 30;
+    bool operator==(const OutboxSettings &) const = default;
 };
 
 class Outbox {

@@ -26,6 +26,7 @@ struct Settings {
     Millis pmIdleMs = 300'000;
     long startHours = 1234;
     std::string reversal = "11";
+    bool operator==(const Settings &) const = default;
 };
 
 // One frame the panel sent, and what the projector says to it.
