@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
     const bool asJson = parser.isSet(json);
     bool everyReplied = true;
     QObject::connect(&sender, &NameSender::answered, &app, [&](const NameSender::Outcome &outcome) {
-        everyReplied = everyReplied && outcome.replied;
+        everyReplied = everyReplied && outcome.ok;
         if (asJson)
             out() << QJsonDocument(NameSender::json(outcome, wording)).toJson(QJsonDocument::Compact) << Qt::endl;
         else
