@@ -287,6 +287,19 @@ private slots:
         QCOMPARE(read(sim.fd, &pfd, 1), 0); // hung up after the third frame
     }
 
+    void idleClientCostsNothing()
+    {
+        Sim sim({"--tcp", "127.0.0.1:0"});
+        QCOMPARE(sim.send("CR0\r", 3), QByteArray("80\r"));
+        const auto onCpu = [&sim] { // ns, from the scheduler's own count
+            QFile stat(QStringLiteral("/proc/%1/schedstat").arg(sim.proc.processId()));
+            return stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ').value(0).toLongLong() : -1;
+        };
+        const qint64 before = onCpu();
+        poll(nullptr, 0, 300); // a client that says nothing for a while
+        QVERIFY2(onCpu() - before < 5'000'000, qPrintable(QString::number(onCpu() - before)));
+    }
+
     void binaryOverPty()
     {
         QTemporaryDir dir;

@@ -395,7 +395,9 @@ bool Simulator::accept()
     // Split replies must leave a byte at a time, not wait for an ACK to fill up.
     const int on = 1;
     setsockopt(line_.io, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    noiseBlocked_ = true; // the noise picks up at its pace, without a burst for the time nobody was there
+    // The noise picks up at its pace, without a burst for the time nobody was there. Without
+    // noise nothing would clear this, and the loop would spin waiting to write nothing.
+    noiseBlocked_ = noise_ && !noise_->done();
     return true;
 }
 
