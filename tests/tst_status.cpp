@@ -195,51 +195,38 @@ void TestStatus::values()
 
 void TestStatus::sendingByName_data()
 {
-    QTest::addColumn<QStringList>("names");
-    // What the line does after the first send: "+N" N ms pass, "lost" the device goes away,
-    // "unwritable" writes fail from now on, anything else arrives as bytes.
-    QTest::addColumn<QStringList>("line");
+    QTest::addColumn<QString>("names");
+    // What the line does after the first send, split at "|": "+N" N ms pass, "lost" the device
+    // goes away, "unwritable" writes fail from now on, anything else arrives as bytes.
+    QTest::addColumn<QString>("line");
     // "MS NAME ok|no LINE" for each name as tolvek-send prints it, then "MS finished[: FAILURE]".
-    QTest::addColumn<QStringList>("outcomes");
-
-    const QString failure = QStringLiteral(": COM1 (/nonexistent/tolvek-com1): ");
-    QTest::newRow("a command ends at its ACK, the next goes at once")
-        << QStringList{"power-on", "status"} << QStringList{"+5", "\x06", "+5", "00\r"}
-        << QStringList{"5 power-on ok ACK", "10 status ok Power ON", "10 finished"};
-    QTest::newRow("a query in pieces ends at its CR")
-        << QStringList{"lamp-time"} << QStringList{"+3", "00", "+3", "42\r"}
-        << QStringList{"6 lamp-time ok 0 0 4 2 Hour", "6 finished"};
-    QTest::newRow("no reply waits out the time-out")
-        << QStringList{"status", "power-on"} << QStringList{"+500", "+2", "\x06"}
-        << QStringList{"500 status no no reply", "502 power-on ok ACK", "502 finished"};
-    QTest::newRow("more after the answer waits out the time-out")
-        << QStringList{"status"} << QStringList{"+5", "00\r0", "+495"}
-        << QStringList{"500 status no 0 0 CR 0", "500 finished"};
-    QTest::newRow("a ? ends a command at its CR")
-        << QStringList{"power-on"} << QStringList{"+5", "?\r"} << QStringList{"5 power-on no ? CR", "5 finished"};
-    // clang-format off
-    QTest::newRow("an ACK does not end a query")
-        << QStringList{"status"} << QStringList{"+5", "\x06", "+5", "00\r"}
-        << QStringList{"10 status no ACK 0 0 CR", "10 finished"};
-    // clang-format on
-    QTest::newRow("a late reply is no answer to the next name")
-        << QStringList{"mode", "lamp-time"} << QStringList{"+510", "3\r"}
-        << QStringList{"500 mode no no reply", "510 lamp-time no 3 CR", "510 finished"};
-    QTest::newRow("a lost device ends the name and the port at once")
-        << QStringList{"power-off"} << QStringList{"+1", "Port already in use\r\n", "+1", "lost"}
-        << QStringList{"2 power-off no P o r t   a l r e a d y   i n   u s e CR LF",
-                       "2 finished" + failure + "The port is not open."};
-    QTest::newRow("a send that fails ends the names")
-        << QStringList{"power-on", "status", "mode"} << QStringList{"+5", "unwritable", "\x06"}
-        << QStringList{"5 power-on ok ACK", "5 finished" + failure + "Write refused"};
+    QTest::addColumn<QString>("outcomes");
+    const auto row = [](const char *name, const char *names, const char *line, const char *outcomes) {
+        QTest::newRow(name) << QString(names) << QString(line) << QString(outcomes);
+    };
+    row("a command ends at its ACK, the next goes at once", "power-on status", "+5|\x06|+5|00\r",
+        "5 power-on ok ACK|10 status ok Power ON|10 finished");
+    row("a query in pieces ends at its CR", "lamp-time", "+3|00|+3|42\r", "6 lamp-time ok 0 0 4 2 Hour|6 finished");
+    row("no reply waits out the time-out", "status power-on", "+500|+2|\x06",
+        "500 status no no reply|502 power-on ok ACK|502 finished");
+    row("more after the answer waits out the time-out", "status", "+5|00\r0|+495",
+        "500 status no 0 0 CR 0|500 finished");
+    row("a ? ends a command at its CR", "power-on", "+5|?\r", "5 power-on no ? CR|5 finished");
+    row("an ACK does not end a query", "status", "+5|\x06|+5|00\r", "10 status no ACK 0 0 CR|10 finished");
+    row("a late reply is no answer to the next name", "mode lamp-time", "+510|3\r",
+        "500 mode no no reply|510 lamp-time no 3 CR|510 finished");
+    row("a lost device ends the name and the port at once", "power-off", "+1|Port already in use\r\n|+1|lost",
+        "2 power-off no P o r t   a l r e a d y   i n   u s e CR LF|"
+        "2 finished: COM1 (/nonexistent/tolvek-com1): The port is not open.");
+    row("a send that fails ends the names", "power-on status mode", "+5|unwritable|\x06",
+        "5 power-on ok ACK|5 finished: COM1 (/nonexistent/tolvek-com1): Write refused");
 }
 
 void TestStatus::sendingByName()
 {
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, line);
-    QFETCH(QStringList, outcomes);
-
+    QFETCH(QString, names);
+    QFETCH(QString, line);
+    QFETCH(QString, outcomes);
     Rig r;
     NameSender sender(r.transfer);
     QStringList seen;
@@ -252,11 +239,11 @@ void TestStatus::sendingByName()
     connect(&sender, &NameSender::finished,
             [&](const CommError &f) { seen << at() + " finished" + (f ? ": " + *f : ""); });
     QList<vocabulary::Named> named;
-    for (const QString &name : names)
+    for (const QString &name : names.split(u' '))
         named << *vocabulary::findName(name);
     sender.start(named);
     QCoreApplication::sendPostedEvents();
-    for (const QString &step : line) {
+    for (const QString &step : line.split(u'|')) {
         if (step.startsWith(u'+'))
             r.advance(step.mid(1).toInt());
         else if (step == u"lost")
@@ -267,7 +254,7 @@ void TestStatus::sendingByName()
             r.comm->receive(step.toLatin1());
         QCoreApplication::sendPostedEvents();
     }
-    QCOMPARE(seen, outcomes);
+    QCOMPARE(seen.join(u'|'), outcomes);
 }
 
 QTEST_GUILESS_MAIN(TestStatus)
