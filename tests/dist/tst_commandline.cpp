@@ -86,7 +86,7 @@ void TestCommandLine::sendRequests_data()
 {
     QTest::addColumn<QString>("arguments"); // at spaces
     QTest::addColumn<send::Action>("action");
-    // Send: "DEVICES | SETTINGS | MS | NAMES | WORDING"; else a part of the text printed.
+    // Send: "DEVICES | SETTINGS | MS | NAMES | WORDING"; else what the printed text holds.
     QTest::addColumn<QString>("text");
     using send::Action;
     const auto row = [](const char *name, const char *arguments, Action action, const char *text) {
