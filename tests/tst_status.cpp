@@ -2,7 +2,9 @@
 #include "Rig.h"
 #include "commands/Names.h"
 #include "status/Decode.h"
+#include "status/NameSender.h"
 #include "status/ReplyValue.h"
+#include "wire/Text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void readingFollowsTheLastSend();
     void values_data();
     void values();
+    void sendingByName_data();
+    void sendingByName();
 };
 
 namespace {
@@ -140,44 +144,117 @@ void TestStatus::readingFollowsTheLastSend()
 
 void TestStatus::values_data()
 {
-    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("received");
-    QTest::addColumn<QString>("value"); // as JSON
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("value"); // as JSON; a command has none
 
-    QTest::newRow("status in words") << "status" << QByteArray("40\r") << R"("Count down")";
-    QTest::newRow("status code without words") << "status" << QByteArray("81\r") << "null";
-    QTest::newRow("status without its CR") << "status" << QByteArray("00") << "null";
+    QTest::newRow("status in words") << "status" << QByteArray("40\r") << true << R"("Count down")";
+    QTest::newRow("status code without words") << "status" << QByteArray("81\r") << true << "null";
+    QTest::newRow("status without its CR") << "status" << QByteArray("00") << false << "null";
     // clang-format off
-    QTest::newRow("status behind an ACK") << "status" << QByteArray("\x06" "00\r") << "null";
+    QTest::newRow("status behind an ACK") << "status" << QByteArray("\x06" "00\r") << false << "null";
     // clang-format on
-    QTest::newRow("status behind an old byte") << "status" << QByteArray("800\r") << "null";
-    QTest::newRow("status with more after") << "status" << QByteArray("00\r0") << "null";
-    QTest::newRow("mode in words") << "mode" << QByteArray("3\r") << R"("Video")";
-    QTest::newRow("mode of two digits") << "mode" << QByteArray("10\r") << "null";
-    QTest::newRow("setting in words") << "setting" << QByteArray("01\r") << R"("Left/Right reversal")";
-    QTest::newRow("setting code without words") << "setting" << QByteArray("22\r") << "null";
-    QTest::newRow("lamp time") << "lamp-time" << QByteArray("0042\r") << "42";
-    QTest::newRow("lamp time of three digits") << "lamp-time" << QByteArray("042\r") << "null";
-    QTest::newRow("lamp time of five digits") << "lamp-time" << QByteArray("00042\r") << "null";
-    QTest::newRow("lamp time with a space") << "lamp-time" << QByteArray(" 042\r") << "null";
-    QTest::newRow("temperatures") << "temp" << QByteArray("+25.0 +30.5 -02.5\r") << "[25,30.5,-2.5]";
-    QTest::newRow("temperatures whole") << "temp" << QByteArray("+25 -1 +100\r") << "[25,-1,100]";
-    QTest::newRow("temperature unsigned") << "temp" << QByteArray("+25.0 30.5 +27.0\r") << "null";
-    QTest::newRow("temperatures two") << "temp" << QByteArray("+25.0 +30.5\r") << "null";
-    QTest::newRow("temperatures four") << "temp" << QByteArray("+25.0 +30.5 +27.0 +27.0\r") << "null";
-    QTest::newRow("temperatures two spaces") << "temp" << QByteArray("+25.0  +30.5 +27.0\r") << "null";
-    QTest::newRow("temperature a point alone") << "temp" << QByteArray("+25. +30.5 +27.0\r") << "null";
-    QTest::newRow("temperatures without CR") << "temp" << QByteArray("+25.0 +30.5 +27.0") << "null";
-    QTest::newRow("nothing") << "temp" << QByteArray() << "null";
+    QTest::newRow("status behind an old byte") << "status" << QByteArray("800\r") << false << "null";
+    QTest::newRow("status with more after") << "status" << QByteArray("00\r0") << false << "null";
+    QTest::newRow("mode in words") << "mode" << QByteArray("3\r") << true << R"("Video")";
+    QTest::newRow("mode of two digits") << "mode" << QByteArray("10\r") << false << "null";
+    QTest::newRow("setting in words") << "setting" << QByteArray("01\r") << true << R"("Left/Right reversal")";
+    QTest::newRow("setting code without words") << "setting" << QByteArray("22\r") << true << "null";
+    QTest::newRow("lamp time") << "lamp-time" << QByteArray("0042\r") << true << "42";
+    QTest::newRow("lamp time of three digits") << "lamp-time" << QByteArray("042\r") << false << "null";
+    QTest::newRow("lamp time of five digits") << "lamp-time" << QByteArray("00042\r") << false << "null";
+    QTest::newRow("lamp time with a space") << "lamp-time" << QByteArray(" 042\r") << false << "null";
+    QTest::newRow("temperatures") << "temp" << QByteArray("+25.0 +30.5 -02.5\r") << true << "[25,30.5,-2.5]";
+    QTest::newRow("temperatures whole") << "temp" << QByteArray("+25 -1 +100\r") << true << "[25,-1,100]";
+    QTest::newRow("temperature unsigned") << "temp" << QByteArray("+25.0 30.5 +27.0\r") << false << "null";
+    QTest::newRow("temperatures two") << "temp" << QByteArray("+25.0 +30.5\r") << false << "null";
+    QTest::newRow("temperatures four") << "temp" << QByteArray("+25.0 +30.5 +27.0 +27.0\r") << false << "null";
+    QTest::newRow("temperatures two spaces") << "temp" << QByteArray("+25.0  +30.5 +27.0\r") << false << "null";
+    QTest::newRow("temperature a point alone") << "temp" << QByteArray("+25. +30.5 +27.0\r") << false << "null";
+    QTest::newRow("temperatures without CR") << "temp" << QByteArray("+25.0 +30.5 +27.0") << false << "null";
+    QTest::newRow("nothing") << "temp" << QByteArray() << false << "null";
+    QTest::newRow("command ACK") << "power-on" << QByteArray("\x06") << true << QString();
+    QTest::newRow("command two ACKs") << "power-on" << QByteArray("\x06\x06") << false << QString();
+    QTest::newRow("command answered with ?") << "power-on" << QByteArray("?\r") << false << QString();
 }
 
 void TestStatus::values()
 {
-    QFETCH(QString, query);
+    QFETCH(QString, name);
     QFETCH(QByteArray, received);
+    QFETCH(bool, answer);
     QFETCH(QString, value);
-    const QJsonValue found = replyValue(*vocabulary::findName(query)->query, received);
+    const vocabulary::Named named = *vocabulary::findName(name);
+    QCOMPARE(isAnswer(named, received), answer);
+    if (!named.query)
+        return;
+    const QJsonValue found = replyValue(*named.query, received);
     QCOMPARE(QString::fromUtf8(QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact)), "[" + value + "]");
+}
+
+void TestStatus::sendingByName_data()
+{
+    QTest::addColumn<QString>("names");
+    // What the line does after the first send, split at "|": "+N" N ms pass, "lost" the device
+    // goes away, "unwritable" writes fail from now on, anything else arrives as bytes.
+    QTest::addColumn<QString>("line");
+    // "MS NAME ok|no LINE" for each name as tolvek-send prints it, then "MS finished[: FAILURE]".
+    QTest::addColumn<QString>("outcomes");
+    const auto row = [](const char *name, const char *names, const char *line, const char *outcomes) {
+        QTest::newRow(name) << QString(names) << QString(line) << QString(outcomes);
+    };
+    row("a command ends at its ACK, the next goes at once", "power-on status", "+5|\x06|+5|00\r",
+        "5 power-on ok ACK|10 status ok Power ON|10 finished");
+    row("a query in pieces ends at its CR", "lamp-time", "+3|00|+3|42\r", "6 lamp-time ok 0 0 4 2 Hour|6 finished");
+    row("no reply waits out the time-out", "status power-on", "+500|+2|\x06",
+        "500 status no no reply|502 power-on ok ACK|502 finished");
+    row("more after the answer waits out the time-out", "status", "+5|00\r0|+495",
+        "500 status no 0 0 CR 0|500 finished");
+    row("a ? ends a command at its CR", "power-on", "+5|?\r", "5 power-on no ? CR|5 finished");
+    row("an ACK does not end a query", "status", "+5|\x06|+5|00\r", "10 status no ACK 0 0 CR|10 finished");
+    row("a late reply is no answer to the next name", "mode lamp-time", "+510|3\r",
+        "500 mode no no reply|510 lamp-time no 3 CR|510 finished");
+    row("a lost device ends the name and the port at once", "power-off", "+1|Port already in use\r\n|+1|lost",
+        "2 power-off no P o r t   a l r e a d y   i n   u s e CR LF|"
+        "2 finished: COM1 (/nonexistent/tolvek-com1): The port is not open.");
+    row("a send that fails ends the names", "power-on status mode", "+5|unwritable|\x06",
+        "5 power-on ok ACK|5 finished: COM1 (/nonexistent/tolvek-com1): Write refused");
+}
+
+void TestStatus::sendingByName()
+{
+    QFETCH(QString, names);
+    QFETCH(QString, line);
+    QFETCH(QString, outcomes);
+    Rig r;
+    NameSender sender(r.transfer);
+    QStringList seen;
+    const auto at = [&r] { return QString::number(r.clock.now().count()); };
+    connect(&sender, &NameSender::answered, [&](const NameSender::Outcome &o) {
+        seen << QStringList{at(), latin1(o.named.name), o.ok ? "ok" : "no",
+                            NameSender::line(o, NameSender::Wording::Words)}
+                    .join(u' ');
+    });
+    connect(&sender, &NameSender::finished,
+            [&](const CommError &f) { seen << at() + " finished" + (f ? ": " + *f : ""); });
+    QList<vocabulary::Named> named;
+    for (const QString &name : names.split(u' '))
+        named << *vocabulary::findName(name);
+    sender.start(named);
+    QCoreApplication::sendPostedEvents();
+    for (const QString &step : line.split(u'|')) {
+        if (step.startsWith(u'+'))
+            r.advance(step.mid(1).toInt());
+        else if (step == u"lost")
+            r.comm->loseDevice();
+        else if (step == u"unwritable")
+            r.comm->failWriting(QStringLiteral("Write refused"));
+        else
+            r.comm->receive(step.toLatin1());
+        QCoreApplication::sendPostedEvents();
+    }
+    QCOMPARE(seen.join(u'|'), outcomes);
 }
 
 QTEST_GUILESS_MAIN(TestStatus)

@@ -1,12 +1,19 @@
 #include "NameSender.h"
 
 #include "Decode.h"
+#include "ReplyValue.h"
+#include "link/PortNames.h"
 #include "wire/Framing.h"
 #include "wire/Rendering.h"
 
 namespace {
 
 const QString kNoReply = QStringLiteral("no reply");
+
+bool endsReply(const vocabulary::Named &named, char last)
+{
+    return last == kCarriageReturn || (!named.query && last == kAcknowledge);
+}
 
 } // namespace
 
@@ -16,6 +23,7 @@ NameSender::NameSender(Transfer &transfer, QObject *parent)
 {
     connect(&m_transfer, &Transfer::replyReceived, this, &NameSender::takeReply);
     connect(&m_transfer, &Transfer::replyTimeEnded, this, &NameSender::endReply);
+    connect(&m_transfer.comm(), &CommControl::onComm, this, &NameSender::loseDevice);
 }
 
 void NameSender::start(const QList<vocabulary::Named> &names)
@@ -26,45 +34,71 @@ void NameSender::start(const QList<vocabulary::Named> &names)
 
 void NameSender::sendNext()
 {
-    if (m_pending.isEmpty()) {
-        emit finished(std::nullopt);
-        return;
-    }
+    if (m_pending.isEmpty())
+        return finish(std::nullopt);
     const vocabulary::Named named = m_pending.takeFirst();
     if (CommError failure = m_transfer.send(named.text)) {
         m_pending.clear();
-        emit finished(failure);
-        return;
+        return finish(failure);
     }
     m_current = Outcome{named, framed(named.text), {}, false};
 }
 
-void NameSender::takeReply(const QByteArray &, QByteArrayView received)
+void NameSender::finish(const CommError &failure)
 {
-    // The transfer's own rule: bytes after a send are its reply, however they come in pieces.
+    QMetaObject::invokeMethod(
+        this, [this, failure] { emit finished(failure); }, Qt::QueuedConnection);
+}
+
+void NameSender::takeReply()
+{
+    // Only what came since the send: the transfer's buffer still holds the replies before it.
     if (!m_current)
         return;
-    m_current->received = received.toByteArray();
-    m_current->replied = true;
+    const QByteArrayView added = m_transfer.state().ReceiveBuffer.lastChange().added;
+    // Bounded as the transfer's buffer is, keeping what came first.
+    m_current->received.append(
+        added.first(std::min(added.size(), ReceivedBytes::kCapacity - m_current->received.size())));
+    if (endsReply(m_current->named, added.back()))
+        endReply();
 }
 
 void NameSender::endReply()
 {
+    if (answerCurrent())
+        sendNext();
+}
+
+bool NameSender::answerCurrent()
+{
     if (!m_current)
-        return;
-    const Outcome outcome = *std::exchange(m_current, std::nullopt);
+        return false;
+    Outcome outcome = *std::exchange(m_current, std::nullopt);
+    outcome.ok = isAnswer(outcome.named, outcome.received);
     emit answered(outcome);
-    sendNext();
+    return true;
+}
+
+void NameSender::loseDevice()
+{
+    // Nothing more comes from a device that went away (a gateway that hung up), and the names
+    // left cannot go: the port says why as it refuses a write.
+    CommControl &comm = m_transfer.comm();
+    if (comm.commEvent() != CommEvent::DeviceLost || !answerCurrent())
+        return;
+    m_pending.clear();
+    const CommError refusal = comm.setOutput({});
+    finish(refusal ? CommError(onPort(comm.commPort(), *refusal)) : std::nullopt);
 }
 
 QString NameSender::line(const Outcome &outcome, Wording wording)
 {
-    if (!outcome.replied)
+    if (outcome.received.isEmpty())
         return kNoReply;
     switch (wording) {
     case Wording::Words:
-        // A reply that means nothing to its query is shown as it came, not as nothing.
-        if (outcome.named.query)
+        // Anything but the answer, and an answer that means nothing, is shown as it came.
+        if (outcome.ok && outcome.named.query)
             if (QString words = decodeStatus(outcome.sent, outcome.received, QString()).trimmed(); !words.isEmpty())
                 return words;
         break;
@@ -76,11 +110,13 @@ QString NameSender::line(const Outcome &outcome, Wording wording)
 
 QJsonObject NameSender::json(const Outcome &outcome, Wording wording)
 {
+    const QJsonValue value = outcome.named.query ? replyValue(*outcome.named.query, outcome.received) : QJsonValue();
     return {
         {QStringLiteral("name"), QString::fromLatin1(outcome.named.name)},
         {QStringLiteral("sent"), QString::fromLatin1(outcome.sent)},
         {QStringLiteral("received"), QString::fromLatin1(outcome.received)},
-        {QStringLiteral("reading"), outcome.replied ? QJsonValue(line(outcome, wording)) : QJsonValue()},
-        {QStringLiteral("ok"), outcome.replied},
+        {QStringLiteral("reading"), outcome.received.isEmpty() ? QJsonValue() : QJsonValue(line(outcome, wording))},
+        {QStringLiteral("value"), value},
+        {QStringLiteral("ok"), outcome.ok},
     };
 }

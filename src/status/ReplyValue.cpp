@@ -30,11 +30,23 @@ const QRegularExpression &shapeOf(vocabulary::Reading reading)
     Q_UNREACHABLE();
 }
 
+QRegularExpressionMatch matchShape(const vocabulary::Query &query, QByteArrayView received)
+{
+    return shapeOf(query.reading).match(QString::fromLatin1(received));
+}
+
 } // namespace
+
+bool isAnswer(const vocabulary::Named &named, QByteArrayView received)
+{
+    if (!named.query)
+        return received == QByteArrayView(&kAcknowledge, 1);
+    return matchShape(*named.query, received).hasMatch();
+}
 
 QJsonValue replyValue(const vocabulary::Query &query, QByteArrayView received)
 {
-    const QRegularExpressionMatch shape = shapeOf(query.reading).match(QString::fromLatin1(received));
+    const QRegularExpressionMatch shape = matchShape(query, received);
     if (!shape.hasMatch())
         return QJsonValue::Null;
     switch (query.reading) {

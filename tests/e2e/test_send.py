@@ -1,13 +1,14 @@
-"""tolvek-send against projector-sim, over a pseudo-terminal and over TCP: what it prints, what
-it puts on the line, and how it exits. Run as  python3 test_send.py SEND SIM [unittest arguments]."""
+"""tolvek-send against projector-sim, over pseudo-terminals and TCP, and against gateways the test
+plays itself: what it prints, what it puts on the line, and how it exits.
+Run as  python3 test_send.py SEND SIM [unittest arguments]."""
 
 import json
-import os
-import re
 import signal
 import socket
 import subprocess
 import sys
+import threading
+import time
 import unittest
 from pathlib import Path
 
@@ -21,17 +22,47 @@ def send(*args):
     return subprocess.run([str(SEND), *map(str, args)], capture_output=True, text=True, timeout=30)
 
 
+def ports(*devices):
+    return [a for d in devices for a in ("--port", d)]
+
+
+def listening(test, backlog=8):
+    s = socket.create_server(("127.0.0.1", 0), backlog=backlog)
+    test.addCleanup(s.close)
+    return s, "tcp://127.0.0.1:%d" % s.getsockname()[1]
+
+
+def refusing(test):
+    s = socket.socket()  # bound, never listening: a connection to it is refused
+    test.addCleanup(s.close)
+    s.bind(("127.0.0.1", 0))
+    return "tcp://127.0.0.1:%d" % s.getsockname()[1]
+
+
+def gateway(test, answer):
+    """A gateway the test plays: answer(connection) talks to each client in turn."""
+    s, address = listening(test)
+    test.addCleanup(s.shutdown, socket.SHUT_RDWR)  # wakes the accept, before the close
+
+    def serve():
+        try:
+            while True:
+                with s.accept()[0] as connection:
+                    answer(connection)
+        except OSError:
+            return
+    threading.Thread(target=serve, daemon=True).start()
+    return address
+
+
+def puzzled(connection):  # a projector that understands nothing
+    while frames := connection.recv(64):
+        connection.sendall(b"?\r" * frames.count(b"\r"))
+
+
 class OverPty(unittest.TestCase):
-    tcp = False
-
-    def simulator(self, *options):
-        return Simulator(self, *options, tcp=self.tcp)
-
-    def missing_device(self):
-        return "/nonexistent/tolvek-send", "No such file or directory"
-
     def test_commands_ack_and_queries_say_the_state_in_words(self):
-        sim = self.simulator("--warmup", "0.2", "--hours", "42", "--reversal", "10", "--split-gap", "10")
+        sim = Simulator(self, "--warmup", "0", "--hours", "42", "--reversal", "10", "--split-gap", "10")
         run = send("--port", sim.link, "power-on", "input-video", "status", "mode", "lamp-time", "setting", "temp")
         self.assertEqual(run.returncode, 0, run.stderr)
         lines = run.stdout.splitlines()
@@ -41,29 +72,8 @@ class OverPty(unittest.TestCase):
 
         run = send("--port", sim.link, "--json", "mode", "input-pc")
         self.assertEqual([json.loads(line) for line in run.stdout.splitlines()], [
-            {"name": "mode", "sent": "CR1\r", "received": "3\r", "reading": "Video", "ok": True},
-            {"name": "input-pc", "sent": "C05\r", "received": "\x06", "reading": "ACK", "ok": True}])
-
-    def test_a_silent_projector_gives_no_reply_and_status_1(self):
-        sim = self.simulator("--silent")
-        run = send("--port", sim.link, "power-on", "status")
-        self.assertEqual((run.returncode, run.stdout), (1, "no reply\nno reply\n"), run.stderr)
-        self.assertEqual(len(sim.wait(2)), 2)
-
-    def test_an_unknown_name_sends_nothing_and_exits_2(self):
-        sim = self.simulator()
-        run = send("--port", sim.link, "power-on", "pwer-of")
-        self.assertEqual((run.returncode, run.stdout), (2, ""))
-        self.assertRegex(run.stderr, '"pwer-of"; close names: .*power-off')
-        self.assertEqual(send("--port", sim.link, "status").returncode, 0)
-        self.assertEqual(sim.frames(), sim.wait(1))  # the query alone
-        self.assertEqual(sim.frames()[0][1], "CR0\\r")
-
-    def test_a_device_that_cannot_be_opened_exits_3_with_the_system_message(self):
-        device, message = self.missing_device()
-        run = send("--port", device, "power-on")
-        self.assertEqual((run.returncode, run.stdout), (3, ""))
-        self.assertIn(f"({device}): {message}", run.stderr)
+            {"name": "mode", "sent": "CR1\r", "received": "3\r", "reading": "Video", "value": "Video", "ok": True},
+            {"name": "input-pc", "sent": "C05\r", "received": "\x06", "reading": "ACK", "value": None, "ok": True}])
 
     def test_a_signal_ends_it_with_the_port_released(self):
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -77,15 +87,52 @@ class OverPty(unittest.TestCase):
                 self.assertFalse(exclusive(sim.device))
 
 
-class OverTcp(OverPty):
-    tcp = True
-    test_a_signal_ends_it_with_the_port_released = None
+class ManyPorts(unittest.TestCase):
+    def test_every_port_at_once_and_one_failing_stops_none(self):
+        pty, tcp = Simulator(self), Simulator(self, tcp=True)
+        silent = [Simulator(self, "--silent"), Simulator(self, "--silent", tcp=True)]
+        missing, refused = "/nonexistent/tolvek-send", refusing(self)
+        run = send(*ports(pty.link, "tcp://:4001"), "power-on")
+        self.assertEqual((run.returncode, run.stdout, pty.frames()), (2, "", []), run.stderr)  # nothing opened
 
-    def missing_device(self):
-        with socket.socket() as s:  # a port nothing listens on once it is closed
-            s.bind(("127.0.0.1", 0))
-            port = s.getsockname()[1]
-        return f"tcp://127.0.0.1:{port}", "Connection refused"
+        run = send(*ports(pty.link, tcp.link), "input-pc", "mode")
+        self.assertEqual(sorted(run.stdout.splitlines()), [f"{d}\t{r}" for d in (pty.link, tcp.link)
+                                                           for r in ("ACK", "Computer")])
+        started = time.monotonic()
+        run = send(*ports(pty.link, tcp.link, *(s.link for s in silent), missing, refused),
+                   "--timeout", "1000", "--json", "power-on", "lamp-time")
+        # Each silent port waits out two time-outs of a second; one after the other they take four.
+        self.assertLess(time.monotonic() - started, 3.5)
+        said = {}
+        for o in map(json.loads, run.stdout.splitlines()):
+            said.setdefault(o["port"], []).append((o["name"], o["ok"], o["value"]))
+        self.assertEqual(said, {**{str(d): [("power-on", True, None), ("lamp-time", True, 1234)]
+                                   for d in (pty.link, tcp.link)},
+                                **{str(s.link): [("power-on", False, None), ("lamp-time", False, None)]
+                                   for s in silent}})
+        self.assertEqual((run.returncode, sorted(run.stderr.splitlines())), (3, [
+            f"tolvek-send: COM5 ({missing}): No such file or directory",
+            f"tolvek-send: COM6 ({refused}): Connection refused"]))
+
+    def test_only_the_projectors_answer_counts(self):
+        busy = gateway(self, lambda c: c.sendall(b"Port already in use\r\n"))  # ser2net's, while another holds it
+        run = send("--json", "--port", busy, "power-off", "status")
+        self.assertEqual(run.returncode, 3, run.stdout)
+        self.assertNotIn('"ok":true', run.stdout)
+
+        run = send("--json", "--port", gateway(self, puzzled), "power-on", "status")
+        self.assertEqual([(o["received"], o["reading"], o["ok"]) for o in map(json.loads, run.stdout.splitlines())],
+                         [("?\r", "? CR", False)] * 2)
+        self.assertEqual(run.returncode, 1, run.stderr)
+
+    def test_a_signal_while_connecting_ends_it(self):
+        s, address = listening(self, backlog=0)
+        self.enterContext(socket.create_connection(s.getsockname()))  # the one the queue holds: the next waits
+        tool = spawn(self, SEND, "--port", address, "status", status=128 + signal.SIGTERM)
+        syn_sent = "0100007F:%04X 02" % s.getsockname()[1]  # /proc/net/tcp: the far end, the state
+        poll(lambda: syn_sent in Path("/proc/net/tcp").read_text(), "tolvek-send connecting")
+        tool.send_signal(signal.SIGTERM)
+        self.assertEqual(tool.wait(10), 128 + signal.SIGTERM)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ public:
 
     TimerFactory factory();
     void advance(ms span);
+    ms now() const { return m_now; }
 
 private:
     class VirtualTimer;
