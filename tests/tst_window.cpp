@@ -426,6 +426,9 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(h->rxd(), tolvek::render(QByteArrayView(stream).last(ReceivedBytes::kCapacity)));
+        stream += "end"; // one read past the bound keeps its newest bytes too
+        h->comm->receive(stream);
+        QCOMPARE(h->rxd(), tolvek::render(QByteArrayView(stream).last(ReceivedBytes::kCapacity)));
     }
 
     // Every failure the core reports reaches the warning box, but never a box on a box: a held
