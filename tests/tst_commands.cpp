@@ -1,5 +1,6 @@
-// The command buttons and hold-to-repeat, in virtual time on a fake port.
+// The command buttons and their names, and hold-to-repeat, in virtual time on a fake port.
 #include "Rig.h"
+#include "commands/Names.h"
 
 #include <QTest>
 
@@ -10,22 +11,38 @@ namespace {
 const QString kMarker = QStringLiteral(" X X X X");
 const QString kWriteFailed = QStringLiteral("COM1 (/nonexistent/tolvek-com1): Input/output error");
 
-// What each button says to the projector, written out here rather than taken from the panel's
-// own table, so that a wrong row there is caught.
-const QHash<QByteArray, QByteArray> kSays = {
-    {"Command17", "C00"}, {"Command52", "C01"}, {"Command18", "C02"}, {"Command27", "C05"}, {"Command28", "C07"},
-    {"Command1", "C09"},  {"Command2", "C0A"},  {"Command19", "C0B"}, {"Command20", "C0C"}, {"Command21", "C0D"},
-    {"Command22", "C0E"}, {"Command31", "C0F"}, {"Command32", "C10"}, {"Command23", "C1C"}, {"Command24", "C1D"},
-    {"Command3", "C1E"},  {"Command30", "C20"}, {"Command42", "C21"}, {"Command53", "C27"}, {"Command54", "C2A"},
-    {"Command55", "C2B"}, {"Command48", "C30"}, {"Command49", "C31"}, {"Command8", "C3A"},  {"Command9", "C3B"},
-    {"Command5", "C3C"},  {"Command7", "C3D"},  {"Command40", "C3E"}, {"Command6", "C3F"},  {"Command25", "C43"},
-    {"Command26", "C44"}, {"Command13", "C89"}, {"Command14", "C8A"}, {"Command50", "C8E"}, {"Command51", "C8F"},
-    {"Command44", "CR0"}, {"Command45", "CR1"}, {"Command46", "CR3"}, {"Command47", "CR4"}, {"Command56", "CR6"},
+struct Says
+{
+    const char *name; // what scripts call it: published, so it must keep its button and text
+    QByteArray text;
 };
+
+// What each button says to the projector, and its name, written out here rather than taken
+// from the panel's own table, so that a wrong row there is caught.
+// clang-format off
+const QHash<QByteArray, Says> kSays = {
+    {"Command17", {"power-on", "C00"}}, {"Command52", {"c01", "C01"}}, {"Command18", {"power-off", "C02"}},
+    {"Command27", {"input-pc", "C05"}}, {"Command28", {"input-video", "C07"}}, {"Command1", {"vol-up", "C09"}},
+    {"Command2", {"vol-down", "C0A"}}, {"Command19", {"audio-mute-on", "C0B"}},
+    {"Command20", {"audio-mute-off", "C0C"}}, {"Command21", {"video-mute-on", "C0D"}},
+    {"Command22", {"video-mute-off", "C0E"}}, {"Command31", {"screen-normal", "C0F"}},
+    {"Command32", {"screen-wide", "C10"}}, {"Command23", {"menu-on", "C1C"}}, {"Command24", {"menu-off", "C1D"}},
+    {"Command3", {"display-clear", "C1E"}}, {"Command30", {"bright-up", "C20"}},
+    {"Command42", {"bright-down", "C21"}}, {"Command53", {"image", "C27"}},
+    {"Command54", {"power-management-on", "C2A"}}, {"Command55", {"power-management-off", "C2B"}},
+    {"Command48", {"zoom-up", "C30"}}, {"Command49", {"zoom-down", "C31"}}, {"Command8", {"cursor-right", "C3A"}},
+    {"Command9", {"cursor-left", "C3B"}}, {"Command5", {"cursor-up", "C3C"}}, {"Command7", {"cursor-down", "C3D"}},
+    {"Command40", {"r-click", "C3E"}}, {"Command6", {"select", "C3F"}}, {"Command25", {"freeze-on", "C43"}},
+    {"Command26", {"freeze-off", "C44"}}, {"Command13", {"a-image", "C89"}}, {"Command14", {"p-timer", "C8A"}},
+    {"Command50", {"keystone-up", "C8E"}}, {"Command51", {"keystone-down", "C8F"}}, {"Command44", {"status", "CR0"}},
+    {"Command45", {"mode", "CR1"}}, {"Command46", {"lamp-time", "CR3"}}, {"Command47", {"setting", "CR4"}},
+    {"Command56", {"temp", "CR6"}},
+};
+// clang-format on
 
 QByteArray line(const QByteArray &button)
 {
-    return kSays.value(button) + '\r';
+    return kSays.value(button).text + '\r';
 }
 
 // What a stretch of virtual time looked like, in ms from its start.
@@ -92,6 +109,8 @@ class TestCommands : public QObject
 
 private Q_SLOTS:
     void everyButtonSendsItsText();
+    void misspeltNames_data();
+    void misspeltNames();
     void holdTiming_data();
     void holdTiming();
     void failedWriteEndsTheHold_data();
@@ -114,7 +133,40 @@ void TestCommands::everyButtonSendsItsText()
         QCOMPARE(r.transfer.state().OutgoingCommand, line(*it));
         r.advance(2000); // nothing is left running that sends
         QCOMPARE(r.takeWrites(), QByteArrayList());
+
+        // Its name finds the same button and text, and a query's its reading.
+        const Says &says = kSays[*it];
+        const std::optional<vocabulary::Named> named = vocabulary::findName(QString::fromLatin1(says.name));
+        QVERIFY2(named && named->button == it->toStdString() && named->text == says.text.toStdString(), says.name);
+        QVERIFY2(named->query ? named->query->button == named->button : !says.text.startsWith("CR"), says.name);
     }
+}
+
+void TestCommands::misspeltNames_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QStringList>("close"); // offered instead, nearest first
+    QTest::newRow("a letter dropped") << "pwer-on" << QStringList{"power-on"};
+    QTest::newRow("a word of four") << "mute"
+                                    << QStringList{"audio-mute-on", "video-mute-on", "audio-mute-off",
+                                                   "video-mute-off"};
+    QTest::newRow("a misspelt word") << "powr"
+                                     << QStringList{"power-on", "power-off", "power-management-on",
+                                                    "power-management-off"};
+    QTest::newRow("longer than the name") << "temperature" << QStringList{"temp"};
+    QTest::newRow("capitals") << "Power-On" << QStringList{"power-on", "power-off"};
+    QTest::newRow("a command text is no name") << "C00" << QStringList{"c01"};
+    QTest::newRow("with its carriage return") << "status\r" << QStringList{"status"};
+    QTest::newRow("nothing near") << "xyzzy" << QStringList();
+    QTest::newRow("empty") << "" << QStringList();
+}
+
+void TestCommands::misspeltNames()
+{
+    QFETCH(QString, given);
+    QFETCH(QStringList, close);
+    QVERIFY(!vocabulary::findName(given));
+    QCOMPARE(vocabulary::closeNames(given), close);
 }
 
 void TestCommands::holdTiming_data()
