@@ -1,7 +1,6 @@
-// Sending, receiving, the reply time-out and the port choice, in virtual time on a fake port.
+// Sending, receiving and the reply time-out, in virtual time on a fake port.
 #include "Rig.h"
 #include "link/DeviceName.h"
-#include "wire/Rendering.h"
 
 #include <QTest>
 
@@ -10,35 +9,14 @@ class TestLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void rendering_data();
-    void rendering();
     void replyTimeline_data();
     void replyTimeline();
     void lateReplyStartsAFreshBuffer();
     void otherEventsLeaveWaitingBytes();
-    void portChoices();
     void failedSendIsNotShownAsSent();
     void deviceNames_data();
     void deviceNames();
 };
-
-void TestLink::rendering_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("rendered");
-    QTest::newRow("command") << QByteArray("C09\r") << QStringLiteral(" C 0 9 CR ");
-    QTest::newRow("ack then line feed") << QByteArray("\x06\n") << QStringLiteral(" ACK LF  ");
-    QTest::newRow("empty") << QByteArray() << QStringLiteral(" ");
-    QTest::newRow("edges of the printable") << QByteArray(" z{~\x1f") << QStringLiteral("   z ? ? ? ");
-    QTest::newRow("nul and high bytes") << QByteArray("A\0\x80\xff", 4) << QStringLiteral(" A ? ? ? ");
-}
-
-void TestLink::rendering()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QString, rendered);
-    QCOMPARE(tolvek::render(text), rendered);
-}
 
 void TestLink::replyTimeline_data()
 {
@@ -113,39 +91,6 @@ void TestLink::otherEventsLeaveWaitingBytes()
     QVERIFY(r.transfer.state().ReceiveBuffer.isEmpty());
     r.comm->receive("B");
     QCOMPARE(r.rxd, QStringLiteral(" A A A B "));
-}
-
-void TestLink::portChoices()
-{
-    Rig r;
-    QCOMPARE(r.ports.state().LineSettings, QStringLiteral("19200,N,8,1"));
-    const auto state = [&r] {
-        return QStringLiteral("COM%1 %2 %3, opened %4")
-            .arg(r.comm->commPort())
-            .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings())
-            .arg(r.comm->opens);
-    };
-    QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1");
-    QCOMPARE(r.ports.chooseSpeed(QStringLiteral("9600,N,8,1")), CommError{});
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // on the open port, which stays open
-    QCOMPARE(r.ports.choosePort(1), CommError{});
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // the open port is left alone
-
-    // A failed change names the port and its device, and falls back to the other port, open.
-    r.comm->failOpening(2, QStringLiteral("No such file or directory"));
-    QCOMPARE(r.ports.choosePort(2), QStringLiteral("COM2 (/nonexistent/tolvek-com2): No such file or directory"));
-    QVERIFY(r.ports.fallBack(1));
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 2");
-    r.comm->failOpening(1, QStringLiteral("Device or resource busy"));
-    QVERIFY(r.ports.choosePort(2));
-    QVERIFY(!r.ports.fallBack(1));
-    QCOMPARE(state(), "COM1 closed 9600,N,8,1, opened 2");
-
-    r.comm->failOpening(1, QString());
-    QCOMPARE(r.ports.choosePort(1), CommError{}); // a closed port opens when chosen
-    r.comm->failOpening(2, QString());
-    QCOMPARE(r.ports.choosePort(2), CommError{});
-    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 4");
 }
 
 void TestLink::failedSendIsNotShownAsSent()

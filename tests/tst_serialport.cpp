@@ -1,4 +1,5 @@
 // The serial control over QSerialPort, against a real pseudo-terminal pair made by the test.
+#include "Pty.h"
 #include "link/SerialCommControl.h"
 
 #include <QDir>
@@ -6,60 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
-
-namespace {
-
-// The test holds the far end; the control opens the near one by its path, as it would an adapter.
-struct Pty
-{
-    int far = -1;
-    QString path;
-
-    Pty()
-    {
-        int near = -1;
-        char name[256] = {};
-        if (openpty(&far, &near, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-        ::close(near);
-        fcntl(far, F_SETFL, fcntl(far, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty() { closeFar(); }
-    void closeFar()
-    {
-        if (far >= 0)
-            ::close(far);
-        far = -1;
-    }
-
-    QByteArray readFar(qsizetype expected) const
-    {
-        QByteArray got;
-        QDeadlineTimer deadline(5000);
-        while (got.size() < expected && !deadline.hasExpired()) {
-            char buffer[512];
-            const ssize_t n = ::read(far, buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, n);
-            else
-                QTest::qWait(5);
-        }
-        return got;
-    }
-
-    termios attributes() const
-    {
-        termios t{};
-        tcgetattr(far, &t);
-        return t;
-    }
-};
-
-} // namespace
 
 class TestSerialPort : public QObject
 {
@@ -68,9 +16,6 @@ class TestSerialPort : public QObject
 private Q_SLOTS:
     void init();
     void opensSendsAndChangesSpeedWhileOpen();
-    void receivedBytesRaiseOnComm();
-    void failuresComeWithTheServiceMessage_data();
-    void failuresComeWithTheServiceMessage();
     void vanishedDeviceClosesThePort();
     void anyPathLeadsToTheDevice_data();
     void anyPathLeadsToTheDevice();
@@ -116,48 +61,6 @@ void TestSerialPort::opensSendsAndChangesSpeedWhileOpen()
 
     QCOMPARE(comm.setPortOpen(false), CommError{});
     QCOMPARE(comm.setPortOpen(false), CommError{}); // closing a closed port is no failure
-}
-
-void TestSerialPort::receivedBytesRaiseOnComm()
-{
-    SerialCommControl comm;
-    QCOMPARE(comm.setPortOpen(true), CommError{});
-    QSignalSpy spy(&comm, &CommControl::onComm);
-    QCOMPARE(::write(m_pty->far, "\x06", 1), ssize_t(1));
-    QVERIFY(spy.wait(5000));
-    QCOMPARE(comm.commEvent(), CommEvent::Receive);
-    QCOMPARE(comm.input(), QByteArray("\x06"));
-    QCOMPARE(comm.input(), QByteArray());
-}
-
-void TestSerialPort::failuresComeWithTheServiceMessage_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<bool>("heldElsewhere");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing device") << 2 << false << QStringLiteral("No such file or directory");
-    QTest::newRow("held by another program") << 1 << true << QString();
-}
-
-void TestSerialPort::failuresComeWithTheServiceMessage()
-{
-    QFETCH(int, port);
-    QFETCH(bool, heldElsewhere);
-    QFETCH(QString, message);
-
-    SerialCommControl other;
-    if (heldElsewhere)
-        QCOMPARE(other.setPortOpen(true), CommError{});
-
-    SerialCommControl comm;
-    QCOMPARE(comm.setCommPort(port), CommError{});
-    const CommError error = comm.setPortOpen(true);
-    QVERIFY(error && !error->isEmpty());
-    if (!message.isEmpty())
-        QCOMPARE(*error, message);
-    QVERIFY(!comm.portOpen());
-    const CommError send = comm.setOutput("C00\r");
-    QVERIFY(send && !send->isEmpty());
 }
 
 void TestSerialPort::vanishedDeviceClosesThePort()

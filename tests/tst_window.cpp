@@ -426,6 +426,9 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(h->rxd(), tolvek::render(QByteArrayView(stream).last(ReceivedBytes::kCapacity)));
+        stream += "end"; // one read past the bound keeps its newest bytes too
+        h->comm->receive(stream);
+        QCOMPARE(h->rxd(), tolvek::render(QByteArrayView(stream).last(ReceivedBytes::kCapacity)));
     }
 
     // Every failure the core reports reaches the warning box, but never a box on a box: a held
@@ -465,24 +468,6 @@ private Q_SLOTS:
         h->release("Command1");
         QCOMPARE(h->boxesUp, 1);
         QCOMPARE(h->warnings.size(), 5);
-    }
-
-    void centredByTheFrame_data()
-    {
-        QTest::addColumn<QRect>("screen");
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<QPoint>("corner");
-        QTest::newRow("no frame") << QRect(0, 0, 1280, 1024) << QSize(618, 441) << QPoint(331, 291);
-        QTest::newRow("title bar and borders") << QRect(0, 0, 1280, 1024) << QSize(628, 476) << QPoint(326, 274);
-        QTest::newRow("screen too small") << QRect(0, 0, 600, 400) << QSize(628, 476) << QPoint(-14, -38);
-    }
-
-    void centredByTheFrame()
-    {
-        QFETCH(QRect, screen);
-        QFETCH(QSize, frame);
-        QFETCH(QPoint, corner);
-        QCOMPARE(layout::centredCorner(screen, frame), corner);
     }
 };
 

@@ -2,6 +2,7 @@
 
 TOLVEK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TOLVEK_BUILD=${TOLVEK_BUILD:-$TOLVEK_ROOT/build}
+TOLVEK_BUILD_OPTIONS="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 
 # To build and run the panel.
 TOLVEK_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-base-dev-tools
@@ -34,7 +35,15 @@ ensure_packages() {
 
 # Configures once and builds the named targets (all without any), with a job per core.
 build_panel() {
-    build_in "$TOLVEK_BUILD" "-DCMAKE_BUILD_TYPE=RelWithDebInfo" "$@"
+    build_in "$TOLVEK_BUILD" "$TOLVEK_BUILD_OPTIONS" "$@"
+}
+
+# Builds everything with the tests, which a folder configured by hand for the panel alone leaves out.
+build_tests() {
+    configure_in "$TOLVEK_BUILD" "$TOLVEK_BUILD_OPTIONS"
+    grep -qiE '^BUILD_TESTING:BOOL=(ON|1|YES|TRUE|Y)$' "$TOLVEK_BUILD/CMakeCache.txt" \
+        || cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -DBUILD_TESTING=ON >/dev/null
+    cmake --build "$TOLVEK_BUILD" -j "$(nproc)"
 }
 
 # build_in DIR "CMAKE OPTIONS" [TARGETS]: the same in a build directory of its own.
@@ -45,10 +54,16 @@ build_in() {
     cmake --build "$dir" -j "$(nproc)" "$@"
 }
 
-# configure_in DIR "CMAKE OPTIONS": configures DIR unless it is configured already.
+# configure_in DIR "CMAKE OPTIONS": configures DIR unless it is configured already. A new
+# folder gets Ninja; one configured before, by hand or by a script, keeps its generator, and a
+# configuration that stopped halfway is finished.
 configure_in() {
     # shellcheck disable=SC2086 # the options are words
-    [ -f "$1/build.ninja" ] || cmake -S "$TOLVEK_ROOT" -B "$1" -G Ninja $2 >/dev/null
+    if [ ! -f "$1/CMakeCache.txt" ]; then
+        cmake -S "$TOLVEK_ROOT" -B "$1" -G Ninja $2 >/dev/null
+    elif [ ! -f "$1/build.ninja" ] && [ ! -f "$1/Makefile" ]; then
+        cmake -S "$TOLVEK_ROOT" -B "$1" $2 >/dev/null
+    fi
 }
 
 # The fuzz targets' build: clang, everything instrumented for libFuzzer, ASan and UBSan.

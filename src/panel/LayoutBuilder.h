@@ -26,6 +26,9 @@ constexpr QPoint centredCorner(const QRect &screen, const QSize &frame)
 {
     return screen.topLeft() + QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2);
 }
+static_assert(centredCorner(QRect(0, 0, 1280, 1024), QSize(618, 441)) == QPoint(331, 291));
+static_assert(centredCorner(QRect(1280, 0, 1280, 1024), QSize(628, 476)) == QPoint(1606, 274)); // a second screen
+static_assert(centredCorner(QRect(0, 0, 600, 400), QSize(628, 476)) == QPoint(-14, -38));
 
 // Creates every control of the table on window, named after its row. The lines are not
 // widgets: the window paints them with paintLines beneath its controls.

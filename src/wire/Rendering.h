@@ -36,8 +36,20 @@ static_assert(renderPiece(' ') == "  ");
 static_assert(renderPiece('0') == "0 ");
 static_assert(renderPiece('z') == "z ");
 static_assert(renderPiece('{') == "? ");
-static_assert(renderPiece('\t') == "? ");
-static_assert(renderPiece(0x80) == "? ");
+static_assert(renderPiece(0x00) == "? " && renderPiece('\t') == "? " && renderPiece(0x1f) == "? ");
+static_assert(renderPiece(0x80) == "? " && renderPiece(0xff) == "? ");
+
+// The table above is typed by hand: every printable byte must find itself in it.
+constexpr bool printablesRenderAsThemselves()
+{
+    for (unsigned char c = ' '; c <= 'z'; ++c) {
+        const char piece[] = {char(c), ' '};
+        if (renderPiece(c) != std::string_view(piece, 2))
+            return false;
+    }
+    return true;
+}
+static_assert(printablesRenderAsThemselves());
 
 // The monitor rendering of a whole text.
 QString render(QByteArrayView text);

@@ -31,30 +31,25 @@ void TestCommandLine::outcomes_data()
     QTest::addColumn<QString>("device1");
     QTest::addColumn<QString>("device2");
 
-    const QString none;
-    QTest::newRow("variables alone") << QStringList{} << QByteArray("/tmp/v1") << QByteArray("/tmp/v2") << Action::Run
-                                     << none << "/tmp/v1"
-                                     << "/tmp/v2";
-    QTest::newRow("options over variables") << QStringList{"--com1", "/dev/ttyUSB0"} << QByteArray("/tmp/v1")
-                                            << QByteArray("/tmp/v2") << Action::Run << none << "/dev/ttyUSB0"
-                                            << "/tmp/v2";
-    QTest::newRow("second port, with =") << QStringList{"--com2=COM5"} << QByteArray("/tmp/v1") << QByteArray()
-                                         << Action::Run << none << "/tmp/v1"
-                                         << "COM5";
-    QTest::newRow("Qt's own options pass") << QStringList{"-platform", "offscreen", "-reverse", "--com1", "/tmp/o1"}
-                                           << QByteArray() << QByteArray("/tmp/v2") << Action::Run << none << "/tmp/o1"
-                                           << "/tmp/v2";
-    QTest::newRow("help") << QStringList{"--help"} << QByteArray() << QByteArray() << Action::ShowHelp
-                          << "--com1 <device>" << none << none;
-    QTest::newRow("version") << QStringList{"-v"} << QByteArray() << QByteArray() << Action::ShowVersion
-                             << "tolvek-panel 1.31\n"
-                             << none << none;
-    QTest::newRow("unknown option") << QStringList{"--com3", "/dev/ttyS2"} << QByteArray() << QByteArray()
-                                    << Action::UsageError << "Unknown option 'com3'" << none << none;
-    QTest::newRow("stray argument") << QStringList{"/dev/ttyUSB0"} << QByteArray() << QByteArray() << Action::UsageError
-                                    << "Usage: tolvek-panel" << none << none;
-    QTest::newRow("empty device") << QStringList{"--com1="} << QByteArray() << QByteArray() << Action::UsageError
-                                  << "--com1 needs a device" << none << none;
+    // The devices are what each port opens once the command line and the variables are taken.
+    const auto row = [](const char *name, const QStringList &arguments, Action action, const QString &text,
+                        const QByteArray &variable1 = {}, const QByteArray &variable2 = {}, const QString &device1 = {},
+                        const QString &device2 = {}) {
+        QTest::newRow(name) << arguments << variable1 << variable2 << action << text << device1 << device2;
+    };
+    // clang-format off
+    row("variables alone", {}, Action::Run, {}, "/tmp/v1", "/tmp/v2", "/tmp/v1", "/tmp/v2");
+    row("options over variables", {"--com1", "/dev/ttyUSB0"}, Action::Run, {}, "/tmp/v1", "/tmp/v2", "/dev/ttyUSB0",
+        "/tmp/v2");
+    row("second port, with =", {"--com2=COM5"}, Action::Run, {}, "/tmp/v1", {}, "/tmp/v1", "COM5");
+    row("Qt's own options pass", {"-platform", "offscreen", "-reverse", "--com1", "/tmp/o1"}, Action::Run, {}, {},
+        "/tmp/v2", "/tmp/o1", "/tmp/v2");
+    row("help", {"--help"}, Action::ShowHelp, "--com1 <device>");
+    row("version", {"-v"}, Action::ShowVersion, "tolvek-panel 1.31\n");
+    row("unknown option", {"--com3", "/dev/ttyS2"}, Action::UsageError, "Unknown option 'com3'");
+    row("stray argument", {"/dev/ttyUSB0"}, Action::UsageError, "Usage: tolvek-panel");
+    row("empty device", {"--com1="}, Action::UsageError, "--com1 needs a device");
+    // clang-format on
 }
 
 void TestCommandLine::outcomes()

@@ -90,14 +90,13 @@ def xdotool(*args):
 
 class Simulator:
     """projector-sim on a pseudo-terminal, behind a link in a directory of its own; or, with
-    tcp (True for any free port, or "127.0.0.1:PORT"), on the loopback, its link then its
-    tcp:// address."""
+    tcp, on a free loopback port, its link then its tcp:// address."""
 
     def __init__(self, test, *options, tcp=False):
         work = Path(tempfile.mkdtemp(prefix="tolvek-e2e-"))
         test.addCleanup(shutil.rmtree, work)
         self.link, self.log = work / "projector", work / "frames.log"
-        where = ("--tcp", "127.0.0.1:0" if tcp is True else tcp) if tcp else ("--link", self.link)
+        where = ("--tcp", "127.0.0.1:0") if tcp else ("--link", self.link)
         self.proc = spawn(test, SIM, *where, "--log", self.log, *options, stdout=subprocess.PIPE, text=True)
         self.device = self.proc.stdout.readline().strip()
         if tcp:
@@ -119,9 +118,9 @@ class Simulator:
 
 
 class Panel:
-    def __init__(self, test, com1, wait=True, platform="xcb"):
+    def __init__(self, test, com1, wait=True):
         self.proc = spawn(test, PANEL, env=dict(
-            os.environ, QT_QPA_PLATFORM=platform, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", TOLVEK_COM1=str(com1)))
+            os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", TOLVEK_COM1=str(com1)))
         self.acc = {}
         if wait:
             self.wait_for_window()
