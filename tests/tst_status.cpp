@@ -81,7 +81,7 @@ void TestStatus::replies_data()
     QTest::newRow("l-time after ack") << kLampTime << QByteArray("\x06" "12\r") << kBefore
                                       << QStringLiteral(" ACK 1 2 Hour");
 
-    // Data still in the buffer comes first and is what gets read.
+    // Positions count from the first byte after the send, whatever it is.
     QTest::newRow("status behind old 8") << kStatus << QByteArray("8" "00\r") << kBefore << QStringLiteral(" Stand by");
     QTest::newRow("status behind old CR") << kStatus << QByteArray("\r" "00\r") << kBefore << kBefore;
     QTest::newRow("l-time behind old 9") << kLampTime << QByteArray("9" "0123\r") << kBefore
@@ -111,6 +111,17 @@ void TestStatus::replies()
 void TestStatus::readingFollowsTheLastSend()
 {
     Rig r;
+    // Each query in quick succession reads its own reply, not the bytes still in the buffer.
+    r.click("Command17");
+    r.comm->receive("\x06");
+    r.click("Command44");
+    r.comm->receive("00\r");
+    QCOMPARE(r.status.line(), QStringLiteral(" Power ON"));
+    r.click("Command47");
+    r.comm->receive("11\r");
+    QCOMPARE(r.status.line(), QStringLiteral(" Normally"));
+    r.advance(600);
+
     r.click("Command44");
     r.comm->receive("80\r");
     QCOMPARE(r.status.line(), QStringLiteral(" Stand by"));
