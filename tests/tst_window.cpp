@@ -8,6 +8,7 @@
 #include "wire/Rendering.h"
 #include "wire/Text.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -325,8 +326,9 @@ private Q_SLOTS:
     }
 
     // Each button reaches the core the way its kind is used: one-shots by the platform's click
-    // (left button, Space, Enter), holds by the left, right or middle button's press, sent before
-    // the button is painted down, and release, wherever the pointer went meanwhile.
+    // (left button, Space, Enter), holds by the left, right or middle button's press, or Space's,
+    // sent before the button is painted down, and release, wherever the pointer went meanwhile;
+    // the keyboard's repeat does neither, and a screen reader's Press is a short click.
     void buttons_data()
     {
         QTest::addColumn<QByteArray>("button");
@@ -342,7 +344,9 @@ private Q_SLOTS:
         QTest::newRow("one-shot right") << QByteArray("Command17") << "right" << false << none;
         QTest::newRow("query middle") << QByteArray("Command44") << "middle" << false << none;
         QTest::newRow("query left") << QByteArray("Command44") << "left" << true << QByteArrayList{"CR0\r"};
-        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << false << none;
+        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << false << QByteArrayList{"C09\r"};
+        QTest::newRow("hold, a screen reader's Press")
+            << QByteArray("Command1") << "press action" << false << QByteArrayList{"C09\r"};
         QTest::newRow("hold left") << QByteArray("Command1") << "left" << true << vol;
         QTest::newRow("hold right") << QByteArray("Command1") << "right" << true << vol;
         QTest::newRow("hold middle, dragged off") << QByteArray("Command1") << "drag" << true << vol;
@@ -374,6 +378,10 @@ private Q_SLOTS:
             b->setFocus();
             QTest::keyClick(b, how == u"space" ? Qt::Key_Space : Qt::Key_Enter,
                             how == u"space" ? Qt::NoModifier : Qt::KeypadModifier);
+            h->advance(20); // the keyboard's repeat might yet come
+        } else if (how == u"press action") {
+            QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
         } else {
             const QMap<QString, Qt::MouseButton> mice{{"right", Qt::RightButton},
                                                       {"drag", Qt::MiddleButton},
@@ -395,11 +403,93 @@ private Q_SLOTS:
                 QTest::mouseDClick(b, mouse);
                 QTest::mouseRelease(b, mouse);
             }
-            QVERIFY(!b->isDown());
         }
+        QVERIFY(!b->isDown());
         QCOMPARE(h->takeWrites(), sent);
         h->advance(2000); // nothing is left running that sends
         QCOMPARE(h->takeWrites(), QByteArrayList());
+    }
+
+    // Space holds a hold button as the left mouse button does. The keyboard's repeat, every 40 ms
+    // here, neither presses nor releases it, whether the platform marks it as a repeat or not; and
+    // a release just before a repeat is due stops that repeat, as a mouse release would.
+    void spaceHolds_data()
+    {
+        QTest::addColumn<bool>("marked"); // the repeat's pairs marked as a repeat
+        QTest::addColumn<int>("releasedAt");
+        QTest::addColumn<bool>("focusLost"); // rather than released
+        QTest::addColumn<int>("sends");
+        QTest::newRow("repeats marked") << true << 800 << false << 4;
+        QTest::newRow("repeats unmarked") << false << 800 << false << 4;
+        QTest::newRow("let go 10 ms before a repeat") << false << 740 << false << 3;
+        QTest::newRow("focus lost at 300 ms") << true << 300 << true << 2;
+    }
+
+    void spaceHolds()
+    {
+        QFETCH(bool, marked);
+        QFETCH(int, releasedAt);
+        QFETCH(bool, focusLost);
+        QFETCH(int, sends);
+        auto h = shown();
+        PanelButton *b = h->button("Command1");
+        b->setFocus();
+        const auto space = [b](QEvent::Type type, bool repeat, int at) {
+            QKeyEvent key(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeat);
+            key.setTimestamp(at);
+            QApplication::sendEvent(b, &key);
+        };
+        space(QEvent::KeyPress, false, 0);
+        QCOMPARE(h->comm->writes.size(), 1);
+        QVERIFY(b->isDown());
+        int now = 0;
+        for (; now + 40 < releasedAt; now += 40) {
+            h->advance(40);
+            space(QEvent::KeyRelease, marked, now + 40);
+            space(QEvent::KeyPress, marked, now + 40);
+        }
+        h->advance(releasedAt - now);
+        if (focusLost)
+            h->button("Command17")->setFocus();
+        else
+            space(QEvent::KeyRelease, false, releasedAt);
+        h->advance(2000);
+        QCOMPARE(h->takeWrites(), QByteArrayList(sends, "C09\r"));
+        QVERIFY(!b->isDown());
+    }
+
+    // However a hold's press ends, the button is drawn up after it. A failed send's box takes the
+    // release, which the button then never sees.
+    void failedHoldIsDrawnUp_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("failsAt"); // ms after the press
+        QTest::newRow("left, at the press") << "left" << 0;
+        QTest::newRow("right, at the press") << "right" << 0;
+        QTest::newRow("Space, at the press") << "space" << 0;
+        QTest::newRow("left, at a repeat") << "left" << 250;
+    }
+
+    void failedHoldIsDrawnUp()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, failsAt);
+        auto h = shown();
+        PanelButton *b = h->button("Command1");
+        b->setFocus();
+        const QString failure = QStringLiteral("Input/output error");
+        if (failsAt == 0)
+            h->comm->failWriting(failure);
+        if (how == u"space")
+            QTest::keyPress(b, Qt::Key_Space);
+        else
+            QTest::mousePress(b, how == u"right" ? Qt::RightButton : Qt::LeftButton);
+        h->comm->failWriting(failure);
+        h->advance(failsAt);
+        QCOMPARE(h->warnings.size(), 1);
+        QVERIFY(!b->isDown());
+        h->advance(2000);
+        QCOMPARE(h->warnings.size(), 1);
     }
 
     // The monitor lines show what the core says; RXD follows a buffer that never stops filling.

@@ -12,7 +12,7 @@ import unittest
 from pathlib import Path
 
 from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, lock_files, main,
-                          poll, showing)
+                          poll, showing, xdotool)
 
 # Every one-shot button, status query and arrow (a click presses and releases it at once) by its
 # accessible name, with the frame a click on it must send.
@@ -38,15 +38,21 @@ class Commands(unittest.TestCase):
             self.assertEqual(sim.wait(count)[-1][1], frame, button)
         self.assertEqual([frame for _, frame in sim.frames()], list(SENDS.values()))
 
-    def test_a_right_button_hold_on_vol_plus_repeats_every_250_ms(self):
-        sim = Simulator(self)
-        panel = Panel(self, sim.link)
-        panel.hold("VOL +", 1.1)
-        panel.click("INPUT PC")  # on the line after the repeats once the release is handled
-        frames = sim.wait(6)
-        self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
-        gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
-        self.assertTrue(all(abs(gap - 250) <= 40 for gap in gaps), gaps)
+    def test_a_hold_on_vol_plus_by_the_right_button_or_space_repeats_every_250_ms(self):
+        for way in ("right button", "Space"):
+            with self.subTest(way):
+                sim = Simulator(self)
+                panel = Panel(self, sim.link)
+                if way == "Space":
+                    panel.tab_to("VOL +", 1)  # the keyboard repeats meanwhile
+                    xdotool("keydown", "space", "sleep", 1.1, "keyup", "space")
+                else:
+                    panel.hold("VOL +", 1.1)
+                panel.click("INPUT PC")  # on the line after the repeats once the release is handled
+                frames = sim.wait(6)
+                self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
+                gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
+                self.assertTrue(all(abs(gap - 250) <= 40 for gap in gaps), gaps)
 
     def test_status_shows_power_on_after_the_warm_up(self):
         panel = Panel(self, Simulator(self, "--warmup", "0.5").link)
