@@ -174,15 +174,26 @@ private Q_SLOTS:
         QCOMPARE(h.txd(), txd);
     }
 
-    void tabOrderSkipsLabelsAndFrames()
+    // Tab stops on every button and the chosen option of each group, in order, but not on what
+    // the closed view cuts off (its view button aside, the keyboard's way to open it).
+    void tabOrder_data()
     {
+        QTest::addColumn<QString>("view");
+        for (const char *view : {"full", "intermediate", "closed shown"})
+            QTest::newRow(view) << view;
+    }
+
+    void tabOrder()
+    {
+        QFETCH(QString, view);
         auto h = shown();
         h->click("Command33");
-        ctrlJ(*h);
-        // Every button and the chosen option of each group, in tab order.
+        reach(*h, view);
+        const QStringList cutOff{"Command44", "Command45", "Command46", "Command47", "Command52", "Command56"};
         std::map<int, QString> stops;
         for (const layout::Control &c : layout::kControls)
-            if (c.kind == layout::Kind::Button || c.name == "Option1" || c.name == "Option3")
+            if ((c.kind == layout::Kind::Button || c.name == "Option1" || c.name == "Option3")
+                && !(view.startsWith("closed") && cutOff.contains(qstring(c.name))))
                 stops[c.tab] = qstring(c.name);
         h->control(qPrintable(stops.begin()->second))->setFocus();
         for (const auto &[tab, name] : stops) {
@@ -191,6 +202,57 @@ private Q_SLOTS:
             QTest::keyClick(focus, Qt::Key_Tab);
         }
         QCOMPARE(QApplication::focusWidget()->objectName(), stops.begin()->second);
+    }
+
+    // The control the keyboard has moved the focus to wears a frame plain on any face: on each
+    // side, a line of pixels near the edge that all stand far from what is there without it.
+    void focusFrame_data()
+    {
+        QTest::addColumn<QByteArray>("control");
+        for (const char *control : {"Command1", "Command6", "Command13", "Command31", "Option1"})
+            QTest::newRow(control) << QByteArray(control);
+    }
+
+    void focusFrame()
+    {
+        QFETCH(QByteArray, control);
+        auto h = shown();
+        h->click("Command33");
+        QWidget *w = h->control(control);
+        w->setFocus();
+        const QImage without = w->grab().toImage();
+        QTest::keyClick(w, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), w);
+        const QImage with = w->grab().toImage();
+        const auto plain = [&](QPoint from, QPoint step, int length) {
+            for (int i = 0; i < length; ++i, from += step)
+                if (qAbs(qGray(with.pixel(from)) - qGray(without.pixel(from))) < 96)
+                    return false;
+            return true;
+        };
+        const int wide = with.width(), high = with.height();
+        for (const auto &[side, line] :
+             std::map<QString, std::function<bool(int)>>{{"top",
+                                                          [&](int d) {
+                                                              return plain({d, d}, {1, 0}, wide - 2 * d);
+                                                          }},
+                                                         {"bottom",
+                                                          [&](int d) {
+                                                              return plain({d, high - 1 - d}, {1, 0}, wide - 2 * d);
+                                                          }},
+                                                         {"left",
+                                                          [&](int d) {
+                                                              return plain({d, d}, {0, 1}, high - 2 * d);
+                                                          }},
+                                                         {"right", [&](int d) {
+                                                              return plain({wide - 1 - d, d}, {0, 1}, high - 2 * d);
+                                                          }}}) {
+            bool framed = false;
+            for (int depth = 0; depth < 4 && !framed; ++depth)
+                framed = line(depth);
+            QVERIFY2(framed, qPrintable(side));
+        }
     }
 
     // The Japanese captions in a font that has their glyphs; the options on their grey.

@@ -14,6 +14,30 @@ constexpr Qt::MouseButtons kHoldButtons = Qt::LeftButton | Qt::RightButton | Qt:
 // a release counts once this has passed with no press of its moment, or before a repeat is sent.
 constexpr std::chrono::milliseconds kRepeatPairGap{20};
 
+// The focus frame: a band in the text's colour, this far inside the control's edge.
+constexpr int kFocusFramePixels = 2;
+constexpr int kButtonFrameInset = 2; // clear of the button's own edge
+
+// Whether the focus frame shows; the style's own focus mark is taken off either way.
+bool takeFocus(QStyleOptionButton &option)
+{
+    const bool shown = option.state & QStyle::State_HasFocus && option.state & QStyle::State_KeyboardFocusChange;
+    option.state &= ~QStyle::State_HasFocus;
+    return shown;
+}
+
+// Drawn, as the platform's own mark is, once the keyboard has moved the focus in the window.
+void drawFocusFrame(QPainter &painter, const QWidget &control, int inset)
+{
+    const QRect r = control.rect().adjusted(inset, inset, -inset, -inset);
+    const QColor colour = control.palette().color(control.foregroundRole());
+    const int band = kFocusFramePixels;
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), band), colour);
+    painter.fillRect(QRect(r.left(), r.bottom() - band + 1, r.width(), band), colour);
+    painter.fillRect(QRect(r.left(), r.top(), band, r.height()), colour);
+    painter.fillRect(QRect(r.right() - band + 1, r.top(), band, r.height()), colour);
+}
+
 } // namespace
 
 void PanelButton::setHoldToRepeat(const TimerFactory &makeTimer)
@@ -146,6 +170,7 @@ void PanelButton::paintEvent(QPaintEvent *)
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
+    const bool focusFrame = takeFocus(option);
     const QString caption = option.text;
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
@@ -157,4 +182,17 @@ void PanelButton::paintEvent(QPaintEvent *)
     const bool fits = fontMetrics().horizontalAdvance(caption) <= area.width();
     painter.drawItemText(area, Qt::AlignCenter | (fits ? 0 : Qt::TextWordWrap), palette(), isEnabled(), caption,
                          QPalette::ButtonText);
+    if (focusFrame)
+        drawFocusFrame(painter, *this, kButtonFrameInset);
+}
+
+void PanelOption::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const bool focusFrame = takeFocus(option);
+    painter.drawControl(QStyle::CE_RadioButton, option);
+    if (focusFrame)
+        drawFocusFrame(painter, *this, 0);
 }

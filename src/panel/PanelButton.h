@@ -3,6 +3,7 @@
 #include "link/Timer.h"
 
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <optional>
 
@@ -11,7 +12,9 @@
 // so the command goes out first, and each release. The keyboard's own repeat neither presses nor
 // releases it, and losing the focus releases Space's hold. The others act as the platform's
 // buttons do. Enter clicks it as Space does, which a push button outside a dialog would not do;
-// and a caption too wide for the face wraps at its spaces, as on the buttons two lines deep.
+// and a caption too wide for the face wraps at its spaces, as on the buttons two lines deep. The
+// control with the keyboard's focus wears a frame in its text's colour, plain on every face,
+// where the platform's own mark can be a one-pixel shade.
 class PanelButton final : public QPushButton
 {
     Q_OBJECT
@@ -51,4 +54,16 @@ private:
     bool m_heldBySpace = false;
     std::optional<quint64> m_spaceUpAt; // a release of Space that may be the keyboard's repeat
     int m_holdsEnded = 0;               // endHold's calls
+};
+
+// An option button of the panel, with the push buttons' focus frame.
+class PanelOption final : public QRadioButton
+{
+    Q_OBJECT
+
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
