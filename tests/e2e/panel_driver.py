@@ -195,12 +195,6 @@ class Panel:
         """The right button pressed on the control for the given time."""
         xdotool("mousemove", *self.point(name), "mousedown", 3, "sleep", seconds, "mouseup", 3)
 
-    def tab_to(self, name, tabs):
-        """Tab pressed so many times from the first control, which has the focus at start."""
-        import pyatspi
-        xdotool("key", *["Tab"] * tabs)
-        poll(lambda: self.accessible(name).getState().contains(pyatspi.STATE_FOCUSED), f"{name} focused")
-
     def point(self, name):
         x, y, width, height = extents(self.accessible(name))
         return x + width // 2, y + height // 2

@@ -44,8 +44,10 @@ class Commands(unittest.TestCase):
                 sim = Simulator(self)
                 panel = Panel(self, sim.link)
                 if way == "Space":
-                    panel.tab_to("VOL +", 1)  # the keyboard repeats meanwhile
-                    xdotool("keydown", "space", "sleep", 1.1, "keyup", "space")
+                    import pyatspi
+                    xdotool("key", "Tab")  # from POWER ON, which has the focus at start
+                    poll(lambda: panel.accessible("VOL +").getState().contains(pyatspi.STATE_FOCUSED), "VOL + focused")
+                    xdotool("keydown", "space", "sleep", 1.1, "keyup", "space")  # the keyboard repeats meanwhile
                 else:
                     panel.hold("VOL +", 1.1)
                 panel.click("INPUT PC")  # on the line after the repeats once the release is handled
@@ -162,19 +164,17 @@ class Accessibility(unittest.TestCase):
         panel = Panel(self, com1, wait=False)
         panel.dismiss_the_box()  # its event loop lets the panel meet the bus before its window shows
         window, *controls = panel.tree()
-        self.assertEqual((window.getRole(), window.name), (pyatspi.ROLE_FRAME, "TOLVEK   RV 5 & LT 8   CONTROL  Ver.1.31"))
-        self.assertEqual([c.name for c in controls if c.getRole() == pyatspi.ROLE_FRAME], [])
+        self.assertEqual(window.name, "TOLVEK   RV 5 & LT 8   CONTROL  Ver.1.31")
+        # One window; each group named by its heading, or by what it is, with its buttons in it.
+        self.assertEqual([c.name for c in [window, *controls] if c.getRole() == pyatspi.ROLE_FRAME], [window.name])
         buttons = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)
-        # Each group named by its heading, or by what it is, with its buttons in it.
-        self.assertEqual({c.name: [b.name for b in c if b.getRole() in buttons]
-                          for c in controls if c.getRole() == pyatspi.ROLE_PANEL}, {
-            "POWER": ["POWER ON", "POWER OFF"], "INPUT SELECT": ["INPUT PC", "INPUT VIDEO"],
-            "MENU": ["MENU ON", "MENU OFF"], "AUDIO MUTE": ["AUDIO MUTE ON", "AUDIO MUTE OFF"],
-            "VIDEO MUTE": ["VIDEO MUTE ON", "VIDEO MUTE OFF"], "FREEZE": ["FREEZE ON", "FREEZE OFF"],
-            "VIDEO SCREEN": ["VIDEO SCREEN Normal", "VIDEO SCREEN WIDE"],
-            "POWER MANAGEMENT": ["POWER MANAGEMENT ON", "POWER MANAGEMENT OFF"],
-            "Port": ["Port COM1", "Port COM2"], "Speed": ["Speed 19200 baud", "Speed 9600 baud"], "Monitor": [],
-            "STATUS": []})
+        groups = {c.name: [b.name for b in c if b.getRole() in buttons]
+                  for c in controls if c.getRole() == pyatspi.ROLE_PANEL}
+        self.assertEqual(sorted(groups), sorted(["POWER", "INPUT SELECT", "MENU", "AUDIO MUTE", "VIDEO MUTE", "FREEZE",
+                                                 "VIDEO SCREEN", "POWER MANAGEMENT", "STATUS", "Port", "Speed",
+                                                 "Monitor"]))
+        self.assertEqual(groups["AUDIO MUTE"] + groups["Port"],
+                         ["AUDIO MUTE ON", "AUDIO MUTE OFF", "Port COM1", "Port COM2"])
         names = [c.name for c in controls if c.getRole() in buttons]
         self.assertEqual([name for name, count in collections.Counter(names).items() if count > 1], [])
         self.assertEqual([said for c in controls for said in (c.name, c.description)
