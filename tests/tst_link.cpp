@@ -1,6 +1,7 @@
 // Sending, receiving and the reply time-out, in virtual time on a fake port.
 #include "Rig.h"
 #include "link/DeviceName.h"
+#include "wire/Rendering.h"
 
 #include <QTest>
 
@@ -20,23 +21,43 @@ private Q_SLOTS:
 
 void TestLink::replyTimeline_data()
 {
-    QTest::addColumn<QByteArray>("reply");  // arrives at 100 ms, if any
+    QTest::addColumn<QByteArray>("reply");  // at 100 ms, in pieces split at '|'; before a '>', before the send
     QTest::addColumn<QStringList>("shown"); // RXD at 99, 499, 500, 999 and 1000 ms
+    QTest::addColumn<QByteArray>("read");   // the reply the last receive gave for the send
     const QString marker = QStringLiteral(" X X X X");
-    QTest::newRow("no reply") << QByteArray() << QStringList{{}, {}, marker, marker, {}};
+    QTest::newRow("no reply") << QByteArray() << QStringList{{}, {}, marker, marker, {}} << QByteArray();
     const QString ack = QStringLiteral(" ACK ");
-    QTest::newRow("ack") << QByteArray("\x06") << QStringList{{}, ack, ack, ack, {}};
-    // Shown whole at each piece.
+    QTest::newRow("ack") << QByteArray("\x06") << QStringList{{}, ack, ack, ack, {}} << QByteArray("\x06");
+    // Shown whole at each piece, and read whole.
     const QString whole = QStringLiteral(" 0 0 CR ");
-    QTest::newRow("two pieces") << QByteArray("0|0\r") << QStringList{{}, whole, whole, whole, {}};
+    QTest::newRow("two pieces") << QByteArray("0|0\r") << QStringList{{}, whole, whole, whole, {}}
+                                << QByteArray("00\r");
+    // RXD goes on showing what came before the send; the reply starts after it.
+    const QString both = QStringLiteral(" ACK 0 0 CR ");
+    QTest::newRow("behind an earlier ack")
+        << QByteArray("\x06>0|0\r") << QStringList{ack, both, both, both, {}} << QByteArray("00\r");
+    // Behind a full buffer, a reply longer than the buffer: what the bound left of it.
+    const QByteArray full(ReceivedBytes::kCapacity, 'o'), flood = QByteArray(ReceivedBytes::kCapacity, 'y') + 'z';
+    const QString last = tolvek::render(flood.last(ReceivedBytes::kCapacity));
+    QTest::newRow("past the bound") << full + '>' + flood.first(ReceivedBytes::kCapacity) + "|z"
+                                    << QStringList{tolvek::render(full), last, last, last, {}}
+                                    << flood.last(ReceivedBytes::kCapacity);
 }
 
 void TestLink::replyTimeline()
 {
     QFETCH(QByteArray, reply);
     QFETCH(QStringList, shown);
+    QFETCH(QByteArray, read);
 
     Rig r;
+    if (const qsizetype send = reply.indexOf('>'); send >= 0) {
+        r.comm->receive(reply.first(send));
+        reply.remove(0, send + 1);
+    }
+    QByteArray replied;
+    QObject::connect(&r.transfer, &Transfer::replyReceived,
+                     [&replied](const QByteArray &, QByteArrayView received) { replied = received.toByteArray(); });
     r.click("Command28");
     QCOMPARE(r.takeWrites(), QByteArrayList{"C07\r"});
     QCOMPARE(r.txd, QStringLiteral(" C 0 7 CR "));
@@ -53,6 +74,7 @@ void TestLink::replyTimeline()
         now = at;
         QVERIFY2(r.rxd == shown.takeFirst(), qPrintable(QStringLiteral("at %1 ms: \"%2\"").arg(at).arg(r.rxd)));
     }
+    QCOMPARE(replied, read);
     QCOMPARE(r.txd, QString());
     QCOMPARE(r.transfer.state().AwaitingReply, quint8(0));
     QVERIFY(r.transfer.state().ReceiveBuffer.isEmpty());

@@ -81,7 +81,7 @@ void TestStatus::replies_data()
     QTest::newRow("status after ack") << kStatus << QByteArray("\x06" "00\r") << kBefore;
     QTest::newRow("l-time after ack") << kLampTime << QByteArray("\x06" "12\r") << QStringLiteral(" ACK 1 2 Hour");
 
-    // Data still in the buffer comes first and is what gets read.
+    // Positions count from the first byte after the send, whatever it is.
     QTest::newRow("status behind old 8") << kStatus << QByteArray("8" "00\r") << QStringLiteral(" Stand by");
     QTest::newRow("status behind old CR") << kStatus << QByteArray("\r" "00\r") << kBefore;
     QTest::newRow("l-time behind old 9") << kLampTime << QByteArray("9" "0123\r") << QStringLiteral(" 9 0 1 2 Hour");

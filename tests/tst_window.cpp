@@ -8,6 +8,7 @@
 #include "wire/Rendering.h"
 #include "wire/Text.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -173,15 +174,26 @@ private Q_SLOTS:
         QCOMPARE(h.txd(), txd);
     }
 
-    void tabOrderSkipsLabelsAndFrames()
+    // Tab stops on every button and the chosen option of each group, in order, but not on what
+    // the closed view cuts off (its view button aside, the keyboard's way to open it).
+    void tabOrder_data()
     {
+        QTest::addColumn<QString>("view");
+        for (const char *view : {"full", "intermediate", "closed shown"})
+            QTest::newRow(view) << view;
+    }
+
+    void tabOrder()
+    {
+        QFETCH(QString, view);
         auto h = shown();
         h->click("Command33");
-        ctrlJ(*h);
-        // Every button and the chosen option of each group, in tab order.
+        reach(*h, view);
+        const QStringList cutOff{"Command44", "Command45", "Command46", "Command47", "Command52", "Command56"};
         std::map<int, QString> stops;
         for (const layout::Control &c : layout::kControls)
-            if (c.kind == layout::Kind::Button || c.name == "Option1" || c.name == "Option3")
+            if ((c.kind == layout::Kind::Button || c.name == "Option1" || c.name == "Option3")
+                && !(view.startsWith("closed") && cutOff.contains(qstring(c.name))))
                 stops[c.tab] = qstring(c.name);
         h->control(qPrintable(stops.begin()->second))->setFocus();
         for (const auto &[tab, name] : stops) {
@@ -192,7 +204,9 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget()->objectName(), stops.begin()->second);
     }
 
-    // The Japanese captions in a font that has their glyphs; the options on their grey.
+    // The Japanese captions in a font that has their glyphs; the options on their grey. The
+    // control the keyboard moves the focus to wears a frame plain on any face: at least its
+    // outline's worth of pixels stand far from what is there without the focus.
     void drawing()
     {
         auto h = shown();
@@ -202,6 +216,19 @@ private Q_SLOTS:
         h->click("Command33");
         const QImage image = h->control("Option1")->grab().toImage();
         QCOMPARE(image.pixelColor(image.width() - 4, image.height() / 2), QColor(192, 192, 192));
+        for (const char *name : {"Command1", "Command13", "Option1"}) {
+            QWidget *w = h->control(name);
+            const QImage without = w->grab().toImage();
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            const QImage with = w->grab().toImage();
+            int plain = 0;
+            for (int y = 0; y < with.height(); ++y)
+                for (int x = 0; x < with.width(); ++x)
+                    plain += qAbs(qGray(with.pixel(x, y)) - qGray(without.pixel(x, y))) >= 96;
+            QVERIFY2(w->hasFocus() && plain >= 2 * (with.width() + with.height()), name);
+        }
     }
 
     // Ctrl+J from any focus, the view button by mouse and keyboard, and what each view then
@@ -325,8 +352,9 @@ private Q_SLOTS:
     }
 
     // Each button reaches the core the way its kind is used: one-shots by the platform's click
-    // (left button, Space, Enter), holds by the left, right or middle button's press, sent before
-    // the button is painted down, and release, wherever the pointer went meanwhile.
+    // (left button, Space, Enter), holds by the left, right or middle button's press, or Space's,
+    // sent before the button is painted down, and release, wherever the pointer went meanwhile;
+    // the keyboard's repeat does neither, and a screen reader's Press is a short click.
     void buttons_data()
     {
         QTest::addColumn<QByteArray>("button");
@@ -342,7 +370,9 @@ private Q_SLOTS:
         QTest::newRow("one-shot right") << QByteArray("Command17") << "right" << false << none;
         QTest::newRow("query middle") << QByteArray("Command44") << "middle" << false << none;
         QTest::newRow("query left") << QByteArray("Command44") << "left" << true << QByteArrayList{"CR0\r"};
-        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << false << none;
+        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << false << QByteArrayList{"C09\r"};
+        QTest::newRow("hold, a screen reader's Press")
+            << QByteArray("Command1") << "press action" << false << QByteArrayList{"C09\r"};
         QTest::newRow("hold left") << QByteArray("Command1") << "left" << true << vol;
         QTest::newRow("hold right") << QByteArray("Command1") << "right" << true << vol;
         QTest::newRow("hold middle, dragged off") << QByteArray("Command1") << "drag" << true << vol;
@@ -374,6 +404,10 @@ private Q_SLOTS:
             b->setFocus();
             QTest::keyClick(b, how == u"space" ? Qt::Key_Space : Qt::Key_Enter,
                             how == u"space" ? Qt::NoModifier : Qt::KeypadModifier);
+            h->advance(20); // the keyboard's repeat might yet come
+        } else if (how == u"press action") {
+            QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
         } else {
             const QMap<QString, Qt::MouseButton> mice{{"right", Qt::RightButton},
                                                       {"drag", Qt::MiddleButton},
@@ -395,11 +429,57 @@ private Q_SLOTS:
                 QTest::mouseDClick(b, mouse);
                 QTest::mouseRelease(b, mouse);
             }
-            QVERIFY(!b->isDown());
         }
+        QVERIFY(!b->isDown());
         QCOMPARE(h->takeWrites(), sent);
         h->advance(2000); // nothing is left running that sends
         QCOMPARE(h->takeWrites(), QByteArrayList());
+    }
+
+    // Space holds a hold button as the left mouse button does. The keyboard's repeat, every 40 ms
+    // here, neither presses nor releases it, whether the platform marks it as a repeat or not; and
+    // a release just before a repeat is due stops that repeat, as a mouse release would.
+    void spaceHolds_data()
+    {
+        QTest::addColumn<bool>("marked");    // the repeat's pairs marked as a repeat
+        QTest::addColumn<int>("releasedAt"); // negative: the focus moves away then instead
+        QTest::addColumn<int>("sends");
+        QTest::newRow("repeats marked") << true << 800 << 4;
+        QTest::newRow("repeats unmarked") << false << 800 << 4;
+        QTest::newRow("let go 10 ms before a repeat") << false << 740 << 3;
+        QTest::newRow("focus lost at 300 ms") << true << -300 << 2;
+    }
+
+    void spaceHolds()
+    {
+        QFETCH(bool, marked);
+        QFETCH(int, releasedAt);
+        QFETCH(int, sends);
+        auto h = shown();
+        PanelButton *b = h->button("Command1");
+        b->setFocus();
+        const auto space = [b](QEvent::Type type, bool repeat, int at) {
+            QKeyEvent key(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeat);
+            key.setTimestamp(at);
+            QApplication::sendEvent(b, &key);
+        };
+        space(QEvent::KeyPress, false, 0);
+        QVERIFY(b->isDown());
+        const int end = std::abs(releasedAt);
+        int now = 0;
+        for (; now + 40 < end; now += 40) {
+            h->advance(40);
+            space(QEvent::KeyRelease, marked, now + 40);
+            space(QEvent::KeyPress, marked, now + 40);
+        }
+        h->advance(end - now);
+        if (releasedAt < 0)
+            h->button("Command17")->setFocus();
+        else
+            space(QEvent::KeyRelease, false, end);
+        h->advance(2000);
+        QCOMPARE(h->takeWrites(), QByteArrayList(sends, "C09\r"));
+        QVERIFY(!b->isDown());
     }
 
     // The monitor lines show what the core says; RXD follows a buffer that never stops filling.
@@ -433,21 +513,27 @@ private Q_SLOTS:
 
     // Every failure the core reports reaches the warning box, but never a box on a box: a held
     // button's repeat that fails while a box is up shows none, and a port change ends the hold
-    // before it closes the port.
+    // before it closes the port. A hold that fails is drawn up at once: its release goes to the box.
     void failuresAreShownOneBoxAtATime()
     {
         auto h = Harness::started();
+        PanelButton *vol = h->button("Command1");
         const QString failed = QStringLiteral("COM1 (/nonexistent/tolvek-com1): Input/output error");
         h->comm->failWriting(QStringLiteral("Input/output error"));
         h->click("Command17");
         h->press("Command1");
+        QVERIFY(!vol->isDown());
         h->release("Command1");
+        vol->setFocus();
+        QTest::keyPress(vol, Qt::Key_Space);
+        QVERIFY(!vol->isDown());
         h->comm->failWriting(QString());
         h->press("Command1");
         h->comm->failWriting(QStringLiteral("Input/output error"));
         h->advance(1000); // the first resend fails and ends the hold
+        QVERIFY(!vol->isDown());
         h->release("Command1");
-        QCOMPARE(h->warnings, QStringList(3, failed));
+        QCOMPARE(h->warnings, QStringList(4, failed));
 
         h->comm->failWriting(QString());
         quint8 heldDuringBox = 0;
@@ -460,14 +546,14 @@ private Q_SLOTS:
         choose(*h, "Option2");
         h->release("Command1");
         QCOMPARE(heldDuringBox, quint8(0));
-        QCOMPARE(h->warnings.size(), 4);
+        QCOMPARE(h->warnings.size(), 5);
 
         h->press("Command1");
         h->comm->failWriting(QStringLiteral("Input/output error"));
         h->click("Command17");
         h->release("Command1");
         QCOMPARE(h->boxesUp, 1);
-        QCOMPARE(h->warnings.size(), 5);
+        QCOMPARE(h->warnings.size(), 6);
     }
 };
 

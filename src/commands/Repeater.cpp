@@ -52,6 +52,7 @@ CommError Repeater::press(const vocabulary::Command &command)
 
 void Repeater::Timer1_Timer()
 {
+    emit aboutToRepeat();
     const vocabulary::Command *command = vocabulary::commandForRepeatCode(m_state.RepeatCode);
     if (!command)
         return;

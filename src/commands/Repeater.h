@@ -33,6 +33,8 @@ public:
     void stop();
 
 Q_SIGNALS:
+    // Timer1 is about to resend the held command: the last moment for a release to stop it.
+    void aboutToRepeat();
     // A repeat could not be written; the hold has ended.
     void failed(const QString &message);
 

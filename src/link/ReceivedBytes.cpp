@@ -27,6 +27,7 @@ ReceivedBytes::Change ReceivedBytes::append(QByteArrayView bytes)
     }
     if (m_start >= kCapacity) {
         m_data.remove(0, m_start);
+        m_mark = std::max<qsizetype>(m_mark - m_start, 0);
         m_start = 0;
     }
     m_data.append(bytes);
@@ -39,5 +40,6 @@ void ReceivedBytes::clear()
 {
     m_data.clear();
     m_start = 0;
+    m_mark = 0;
     m_lastChange = {};
 }

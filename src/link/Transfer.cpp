@@ -34,6 +34,8 @@ Transfer::~Transfer()
 CommError Transfer::send(std::string_view text)
 {
     m_state.OutgoingCommand = framed(text);
+    // Whatever comes from now on answers this text, even should its write fail.
+    m_state.ReceiveBuffer.mark();
     return Hyouji(m_state.OutgoingCommand, SendMode);
 }
 
@@ -75,7 +77,7 @@ void Transfer::Hyouji(const ReceivedBytes &text, ReceiveModeTag)
         emit receivedLineChanged(tolvek::render(text.bytes()));
     }
     m_receivedLineFollows = true;
-    emit replyReceived(m_state.OutgoingCommand, text.bytes());
+    emit replyReceived(m_state.OutgoingCommand, text.afterMark());
 }
 
 void Transfer::Timer2_Timer()

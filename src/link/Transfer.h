@@ -61,8 +61,9 @@ Q_SIGNALS:
     // RXD loses count characters at position and gains added at its end.
     void receivedLineEdited(qsizetype position, qsizetype count, const QString &added);
     // RXD shows the buffer after a receive: the cue for reading a reply. sent is the last text
-    // sent; received all that was gathered since the buffer was last emptied, valid only during
-    // the emission.
+    // sent; received what the buffer holds of the bytes that came after it was sent (all of them
+    // unless the buffer's bound cut into them; nothing from before the send, though RXD still
+    // shows it), valid only during the emission.
     void replyReceived(const QByteArray &sent, QByteArrayView received);
     // Timer4 has blanked TXD and RXD; whatever else the monitor shows goes too.
     void monitorCleared();

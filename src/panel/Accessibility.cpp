@@ -1,6 +1,7 @@
 #include "Accessibility.h"
 
 #include "MonitorLine.h"
+#include "PanelButton.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -72,7 +73,9 @@ public:
 
 // A control of the panel as Qt's own interface shows it, except that it does not report
 // itself showing while the shortened window cuts it off: Qt 6.4 only knows hidden widgets.
-// A press is a click, as with the mouse, so that an option's choice runs.
+// A press is a click, as with the mouse, so that an option's choice runs, and a hold button's
+// press and release at once. A frame is a
+// grouping: a window is what a screen reader announces as one, and the panel is one window.
 class ControlAccessible final : public QAccessibleWidget
 {
 public:
@@ -86,7 +89,7 @@ public:
             return label->pixmap().isNull() ? QAccessible::StaticText : QAccessible::Graphic;
         if (qobject_cast<const MonitorLine *>(object()))
             return QAccessible::StaticText;
-        return QAccessible::Border;
+        return QAccessible::Grouping;
     }
 
     QString text(QAccessible::Text t) const override
@@ -129,7 +132,11 @@ public:
             QAccessibleWidget::doAction(action);
             return;
         }
-        if (b->isEnabled())
+        if (!b->isEnabled())
+            return;
+        if (auto *hold = qobject_cast<PanelButton *>(b); hold && hold->holdsToRepeat())
+            hold->tap();
+        else
             b->animateClick();
     }
 
@@ -140,10 +147,14 @@ private:
 QAccessibleInterface *controlAccessible(const QString &, QObject *object)
 {
     auto *w = qobject_cast<QWidget *>(object);
+    if (!w || !w->window()->findChild<QObject *>(kWatcherName, Qt::FindDirectChildrenOnly))
+        return nullptr;
+    // Qt's own interface has a plain widget stand for a part of a window, named by its title.
+    if (w->isWindow())
+        return new QAccessibleWidget(w, QAccessible::Window);
     // A push button is asked for while its constructor sets its caption: class names can
     // still be those of Qt's base classes, so ask what the object is, not what it is called.
-    if (!w || w->isWindow() || (!qobject_cast<QFrame *>(w) && !qobject_cast<QAbstractButton *>(w))
-        || !w->window()->findChild<QObject *>(kWatcherName, Qt::FindDirectChildrenOnly))
+    if (!qobject_cast<QFrame *>(w) && !qobject_cast<QAbstractButton *>(w))
         return nullptr;
     return new ControlAccessible(w);
 }
@@ -181,6 +192,9 @@ void describe(QWidget *widget, const layout::Control &control)
     for (const Described &d : kDescribed)
         if (d.control == control.name)
             widget->setAccessibleDescription(qs(d.description));
+    for (const Group &g : kGroups)
+        if (g.frame == control.name)
+            widget->setAccessibleName(qs(g.heading.empty() ? g.named : layout::find(g.heading)->caption).simplified());
 }
 
 } // namespace accessibility

@@ -39,6 +39,23 @@ inline constexpr auto kSpoken = std::to_array<Spoken>({
 });
 // clang-format on
 
+// A framed group's name: the caption of the label heading it, or, for a group without one,
+// what it is.
+struct Group
+{
+    std::string_view frame;
+    std::string_view heading; // a label inside the frame; empty: named
+    std::string_view named = {};
+};
+
+// clang-format off
+inline constexpr auto kGroups = std::to_array<Group>({
+    {"Frame1", "Label1"},  {"Frame2", "Label2"},  {"Frame6", "Label7"},   {"Frame3", "Label4"},
+    {"Frame4", "Label5"},  {"Frame7", "Label8"},  {"Frame5", "Label6"},   {"Frame11", "Label20"},
+    {"Frame15", "Label26"}, {"Frame8", {}, "Port"}, {"Frame10", {}, "Speed"}, {"Frame9", {}, "Monitor"},
+});
+// clang-format on
+
 // The value lines keep their text as their name, so that it is read; this says what it is.
 struct Described
 {
@@ -97,6 +114,30 @@ constexpr bool rowsNameControls()
     return true;
 }
 
+// Every frame has one row, whose heading is a label of that frame.
+constexpr bool framesAreNamed()
+{
+    std::size_t frames = 0;
+    for (const layout::Control &c : layout::kControls) {
+        frames += c.kind == layout::Kind::Frame;
+        int rows = 0;
+        for (const Group &g : kGroups) {
+            if (g.frame != c.name)
+                continue;
+            ++rows;
+            const std::size_t h = g.heading.empty() ? kNone : controlIndex(g.heading);
+            if (c.kind != layout::Kind::Frame || g.heading.empty() == g.named.empty()
+                || (!g.heading.empty()
+                    && (h == kNone || layout::kControls[h].kind != layout::Kind::Label
+                        || layout::kControls[h].container != c.name)))
+                return false;
+        }
+        if (rows != int(c.kind == layout::Kind::Frame))
+            return false;
+    }
+    return frames == kGroups.size();
+}
+
 // What goes into a button's spoken name; equal parts, equal names.
 struct Parts
 {
@@ -134,6 +175,7 @@ constexpr bool buttonsSpeakApart()
 } // namespace detail
 
 static_assert(detail::rowsNameControls());
+static_assert(detail::framesAreNamed());
 static_assert(detail::buttonsSpeakApart());
 
 } // namespace accessibility

@@ -61,7 +61,7 @@ Form1::Form1(Services services, QWidget *parent)
     m_portPanel = new PortPanel(this, services.makeTimer);
     m_monitorView = new MonitorView(this, m_dpi);
 
-    wire();
+    wire(services.makeTimer);
     qApp->installEventFilter(this);
     Form_Load();
 }
@@ -80,7 +80,7 @@ T *Form1::control(const char *name) const
     return found;
 }
 
-void Form1::wire()
+void Form1::wire(const TimerFactory &makeTimer)
 {
     // Every name in the tables is a literal, so its view ends at a terminating zero.
     for (const vocabulary::Command &command : vocabulary::kCommands) {
@@ -90,9 +90,9 @@ void Form1::wire()
             connect(button, &QPushButton::clicked, this, [this, &command] { commandClick(command); });
             break;
         case vocabulary::Activation::Hold:
-            button->setHoldToRepeat(true);
-            connect(button, &PanelButton::mouseDown, this, [this, &command] { holdPress(command); });
-            connect(button, &PanelButton::mouseUp, m_repeater, [this, &command] { m_repeater->release(command); });
+            button->setHoldToRepeat(makeTimer);
+            connect(button, &PanelButton::holdPressed, this, [this, button, &command] { holdPress(command, button); });
+            connect(button, &PanelButton::holdReleased, m_repeater, [this, &command] { m_repeater->release(command); });
             break;
         }
     }
@@ -113,7 +113,15 @@ void Form1::wire()
     connect(m_transfer, &Transfer::receivedLineChanged, label12, &MonitorLine::setText);
     connect(m_transfer, &Transfer::receivedLineEdited, label12, &MonitorLine::edit);
     connect(m_status, &StatusReader::lineChanged, control<MonitorLine>("Label25"), &MonitorLine::setText);
-    connect(m_repeater, &Repeater::failed, this, [this](const QString &message) { report(message); });
+    connect(m_repeater, &Repeater::aboutToRepeat, this, [this] {
+        if (m_heldButton)
+            m_heldButton->settleRelease();
+    });
+    connect(m_repeater, &Repeater::failed, this, [this](const QString &message) {
+        if (m_heldButton) // a repeat follows a press
+            m_heldButton->endHold();
+        report(message);
+    });
 }
 
 void Form1::report(const CommError &error)
@@ -186,9 +194,14 @@ void Form1::commandClick(const vocabulary::Command &command)
     report(m_repeater->click(command));
 }
 
-void Form1::holdPress(const vocabulary::Command &command)
+void Form1::holdPress(const vocabulary::Command &command, PanelButton *button)
 {
-    report(m_repeater->press(command));
+    m_heldButton = button;
+    if (const CommError failure = m_repeater->press(command)) {
+        // The box about to open takes the release.
+        button->endHold();
+        report(failure);
+    }
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

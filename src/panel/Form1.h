@@ -11,6 +11,7 @@
 
 class MonitorLine;
 class MonitorView;
+class PanelButton;
 class PortPanel;
 class Repeater;
 class StatusReader;
@@ -59,7 +60,7 @@ protected:
 private:
     template <typename T>
     T *control(const char *name) const;
-    void wire();
+    void wire(const TimerFactory &makeTimer);
     void report(const CommError &error);
 
     // Start-up and end.
@@ -77,7 +78,7 @@ private:
 
     // The command buttons.
     void commandClick(const vocabulary::Command &command);
-    void holdPress(const vocabulary::Command &command);
+    void holdPress(const vocabulary::Command &command, PanelButton *button);
 
     Transfer *m_transfer = nullptr;
     Repeater *m_repeater = nullptr;
@@ -87,6 +88,7 @@ private:
     int m_dpi = 96;
     PortPanel *m_portPanel = nullptr;
     MonitorView *m_monitorView = nullptr;
+    PanelButton *m_heldButton = nullptr; // the button of the hold in progress, or of the last
 
     bool m_warningShown = false;
     bool m_centredInFrame = false; // centred again once the window manager has framed the window

@@ -78,7 +78,7 @@ QWidget *create(const Control &c, QWidget *parent)
     case Kind::Button:
         return new PanelButton(qstring(c.caption), parent);
     case Kind::Option: {
-        auto *option = new QRadioButton(qstring(c.caption), parent);
+        auto *option = new PanelOption(qstring(c.caption), parent);
         option->setChecked(c.selectedAtStart);
         return option;
     }

@@ -12,11 +12,28 @@ MonitorView::MonitorView(QWidget *window, int dpi)
     , m_dpi(dpi)
 {
     Q_ASSERT(m_command34);
+    for (const layout::Control &c : layout::kControls) {
+        if ((c.kind != layout::Kind::Button && c.kind != layout::Kind::Option) || !c.container.empty()
+            || c.top < layout::kClosedDepth)
+            continue;
+        auto *w = window->findChild<QWidget *>(qstring(c.name));
+        Q_ASSERT(w);
+        if (w != m_command34)
+            m_cutOff.append(w);
+    }
 }
 
 void MonitorView::setDepth(int twips)
 {
     m_window->setFixedHeight(layout::toPixels(twips, m_dpi));
+    // What the closed view cuts off, Tab passes by, so that Space cannot act on what no one sees.
+    // The view button keeps its place: it is the keyboard's way to open the view.
+    const bool open = isOpen();
+    for (QWidget *w : std::as_const(m_cutOff)) {
+        w->setFocusPolicy(open ? Qt::StrongFocus : Qt::NoFocus);
+        if (!open && w->hasFocus())
+            m_command34->setFocus();
+    }
 }
 
 bool MonitorView::isOpen() const

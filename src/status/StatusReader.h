@@ -7,8 +7,8 @@
 #include <QString>
 
 // The status queries and the reading of their replies: after every receive it reads the bytes
-// gathered against the last text sent and keeps the status line's words, until the monitor
-// clear blanks them.
+// that came after the last text sent against that text and keeps the status line's words, until
+// the monitor clear blanks them.
 class StatusReader final : public QObject
 {
     Q_OBJECT

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, lock_files, main,
-                          poll, showing)
+                          poll, showing, xdotool)
 
 # Every one-shot button, status query and arrow (a click presses and releases it at once) by its
 # accessible name, with the frame a click on it must send.
@@ -37,15 +37,23 @@ class Commands(unittest.TestCase):
             self.assertEqual(sim.wait(count)[-1][1], frame, button)
         self.assertEqual([frame for _, frame in sim.frames()], list(SENDS.values()))
 
-    def test_a_right_button_hold_on_vol_plus_repeats_every_250_ms(self):
-        sim = Simulator(self)
-        panel = Panel(self, sim.link)
-        panel.hold("VOL +", 1.1)
-        panel.click("INPUT PC")  # on the line after the repeats once the release is handled
-        frames = sim.wait(6)
-        self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
-        gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
-        self.assertTrue(all(abs(gap - 250) <= 40 for gap in gaps), gaps)
+    def test_a_hold_on_vol_plus_by_the_right_button_or_space_repeats_every_250_ms(self):
+        for way in ("right button", "Space"):
+            with self.subTest(way):
+                sim = Simulator(self)
+                panel = Panel(self, sim.link)
+                if way == "Space":
+                    import pyatspi
+                    xdotool("key", "Tab")  # from POWER ON, which has the focus at start
+                    poll(lambda: panel.accessible("VOL +").getState().contains(pyatspi.STATE_FOCUSED), "VOL + focused")
+                    xdotool("keydown", "space", "sleep", 1.1, "keyup", "space")  # the keyboard repeats meanwhile
+                else:
+                    panel.hold("VOL +", 1.1)
+                panel.click("INPUT PC")  # on the line after the repeats once the release is handled
+                frames = sim.wait(6)
+                self.assertEqual([frame for _, frame in frames], ["C09\\r"] * 5 + ["C05\\r"])
+                gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:5])]
+                self.assertTrue(all(abs(gap - 250) <= 40 for gap in gaps), gaps)
 
 class Faults(unittest.TestCase):
     def test_killed_logged_out_or_interrupted_it_releases_the_port_and_ends_with_0(self):
@@ -99,7 +107,17 @@ class Accessibility(unittest.TestCase):
         panel.dismiss_the_box()  # its event loop lets the panel meet the bus before its window shows
         window, *controls = panel.tree()
         self.assertEqual(window.name, "TOLVEK   RV 5 & LT 8   CONTROL  Ver.1.31")
-        names = [c.name for c in controls if c.getRole() in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)]
+        # One window; each group named by its heading, or by what it is, with its buttons in it.
+        self.assertEqual([c.name for c in [window, *controls] if c.getRole() == pyatspi.ROLE_FRAME], [window.name])
+        buttons = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_RADIO_BUTTON)
+        groups = {c.name: [b.name for b in c if b.getRole() in buttons]
+                  for c in controls if c.getRole() == pyatspi.ROLE_PANEL}
+        self.assertEqual(sorted(groups), sorted(["POWER", "INPUT SELECT", "MENU", "AUDIO MUTE", "VIDEO MUTE", "FREEZE",
+                                                 "VIDEO SCREEN", "POWER MANAGEMENT", "STATUS", "Port", "Speed",
+                                                 "Monitor"]))
+        self.assertEqual(groups["AUDIO MUTE"] + groups["Port"],
+                         ["AUDIO MUTE ON", "AUDIO MUTE OFF", "Port COM1", "Port COM2"])
+        names = [c.name for c in controls if c.getRole() in buttons]
         self.assertEqual([name for name, count in collections.Counter(names).items() if count > 1], [])
         self.assertEqual([said for c in controls for said in (c.name, c.description)
                           if re.fullmatch(r"(Command|Label|Frame|Option|Image)\d+", said)], [])
