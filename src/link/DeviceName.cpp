@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QLatin1StringView kSeparator("://");
@@ -32,10 +34,10 @@ DeviceName::Parsed DeviceName::parse(const QString &name)
         return {DeviceName{}, {}};
 
     const QStringView scheme = QStringView(name).first(separator);
-    const auto *found = std::find_if(devicename::kSchemes.begin(), devicename::kSchemes.end(),
-                                     [scheme](const devicename::Scheme &s) {
-                                         return scheme.compare(latin1(s.name), Qt::CaseInsensitive) == 0;
-                                     });
+    const auto *found =
+        std::find_if(devicename::kSchemes.begin(), devicename::kSchemes.end(), [scheme](const devicename::Scheme &s) {
+            return scheme.compare(latin1(s.name), Qt::CaseInsensitive) == 0;
+        });
     if (found == devicename::kSchemes.end())
         return {std::nullopt, tr("\"%1\" is no device: a gateway is written %2.").arg(name, forms())};
 
