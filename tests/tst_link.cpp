@@ -119,33 +119,44 @@ void TestLink::portChoices()
 {
     Rig r;
     QCOMPARE(r.ports.state().LineSettings, QStringLiteral("19200,N,8,1"));
-    const auto state = [&r] {
-        return QStringLiteral("COM%1 %2 %3, opened %4")
+    QStringList told;
+    QObject::connect(&r.ports, &PortChoice::opened, [&](int port) { told << QStringLiteral("opened %1").arg(port); });
+    QObject::connect(&r.ports, &PortChoice::failed, [&](const QString &failure) { told << failure; });
+    QObject::connect(&r.ports, &PortChoice::fellBack,
+                     [&](int port) { told << QStringLiteral("fell back %1").arg(port); });
+    // The port, its settings, how often it was opened, and what the choice said since last time.
+    const auto state = [&] {
+        return QStringLiteral("COM%1 %2 %3, opened %4; %5")
             .arg(r.comm->commPort())
-            .arg(r.comm->portOpen() ? "open" : "closed", r.comm->settings())
-            .arg(r.comm->opens);
+            .arg(r.comm->openness(), r.comm->settings())
+            .arg(r.comm->opens)
+            .arg(std::exchange(told, {}).join(u" | "));
     };
-    QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1");
+    QCOMPARE(state(), "COM1 open 19200,N,8,1, opened 1; ");
     QCOMPARE(r.ports.chooseSpeed(QStringLiteral("9600,N,8,1")), CommError{});
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // on the open port, which stays open
-    QCOMPARE(r.ports.choosePort(1), CommError{});
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1"); // the open port is left alone
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1; "); // on the open port, which stays open
+    r.ports.choosePort(1, 2);
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 1; opened 1"); // the open port is left alone
 
-    // A failed change names the port and its device, and falls back to the other port, open.
-    r.comm->failOpening(2, QStringLiteral("No such file or directory"));
-    QCOMPARE(r.ports.choosePort(2), QStringLiteral("COM2 (/nonexistent/tolvek-com2): No such file or directory"));
-    QVERIFY(r.ports.fallBack(1));
-    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 2");
-    r.comm->failOpening(1, QStringLiteral("Device or resource busy"));
-    QVERIFY(r.ports.choosePort(2));
-    QVERIFY(!r.ports.fallBack(1));
-    QCOMPARE(state(), "COM1 closed 9600,N,8,1, opened 2");
-
-    r.comm->failOpening(1, QString());
-    QCOMPARE(r.ports.choosePort(1), CommError{}); // a closed port opens when chosen
-    r.comm->failOpening(2, QString());
-    QCOMPARE(r.ports.choosePort(2), CommError{});
-    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 4");
+    // An opening that takes its time: chosen again it goes on, and its end is the choice's.
+    r.comm->delayOpening(2);
+    r.ports.choosePort(2, 1);
+    r.ports.choosePort(2, 1);
+    QCOMPARE(state(), "COM2 opening 9600,N,8,1, opened 1; ");
+    r.comm->finishOpening();
+    QCOMPARE(state(), "COM2 open 9600,N,8,1, opened 2; opened 2");
+    // Another choice abandons it; its failure comes when it ends, and so does the fallback's.
+    r.comm->delayOpening(1);
+    r.ports.choosePort(1, 2);
+    r.ports.choosePort(2, 1);
+    QCOMPARE(state(), "COM2 opening 9600,N,8,1, opened 2; ");
+    r.comm->failOpening(2, QStringLiteral("Connection timed out"));
+    r.comm->finishOpening();
+    QCOMPARE(state(), "COM2 closed 9600,N,8,1, opened 2; COM2 (/nonexistent/tolvek-com2): Connection timed out");
+    r.ports.fallBack();
+    QCOMPARE(state(), "COM1 opening 9600,N,8,1, opened 2; ");
+    r.comm->finishOpening();
+    QCOMPARE(state(), "COM1 open 9600,N,8,1, opened 3; fell back 1");
 }
 
 void TestLink::failedSendIsNotShownAsSent()

@@ -84,6 +84,20 @@ def lock_files(device):
     return list(Path("/run/lock").glob("LCK.." + str(device).removeprefix("/dev/").replace("/", "_")))
 
 
+def connected(pid, device):
+    """Whether the process holds an established connection to the gateway tcp://127.0.0.1:PORT
+    (or rfc2217://...)."""
+    port = int(device.rsplit(":", 1)[1])
+    sockets = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            sockets.add(os.readlink(f"/proc/{pid}/fd/{fd}").removeprefix("socket:[").removesuffix("]"))
+        except FileNotFoundError:
+            pass
+    rows = (row.split() for row in Path("/proc/net/tcp").read_text().splitlines()[1:])
+    return any(r[3] == "01" and int(r[2].rsplit(":", 1)[1], 16) == port and r[9] in sockets for r in rows)
+
+
 def xdotool(*args):
     return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True).stdout
 
@@ -144,6 +158,11 @@ class Panel:
         self.window = poll(lambda: [w for w, g in self.windows().items() if g[2] == WIDTH],
                            "the panel's window mapped", 10)[0]
         xdotool("windowfocus", "--sync", self.window)
+
+    def wait_connected(self, device):
+        """Once the connection to the gateway is up, and past the moment a busy one would hang up."""
+        poll(lambda: connected(self.proc.pid, device), f"connected to {device}", 5)
+        time.sleep(0.5)
 
     def dismiss_the_box(self):
         box, = poll(self.boxes, "a warning box", 3)  # and only one

@@ -99,6 +99,12 @@ class Faults(unittest.TestCase):
                 self.assertEqual(panel.proc.wait(5), 0)
                 self.assertFalse(exclusive(sim.device) or lock_files(sim.device))
 
+    def test_a_signal_during_the_start_up_box_ends_it_with_0(self):
+        panel = Panel(self, "/nonexistent/tolvek-com1", wait=False)
+        poll(panel.boxes, "the start-up box", 5)
+        panel.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(panel.proc.wait(3), 0)
+
     def test_a_hangup_warns_once_at_the_next_click(self):
         sim = Simulator(self, "--hangup-after", "3")
         panel = Panel(self, sim.link)
@@ -190,7 +196,8 @@ class Network(unittest.TestCase):
     def test_through_a_gateway_clicks_are_acked_and_a_hangup_is_a_pulled_adapter(self):
         sim = Simulator(self, "--hangup-after", "1", tcp=True)
         panel = Panel(self, sim.link)
-        panel.open_monitor()
+        panel.open_monitor()  # while it connects
+        panel.wait_connected(sim.link)
         panel.click("INPUT VIDEO")
         panel.wait_text(RXD, " ACK ")
         self.assertEqual(sim.proc.wait(3), 0)
@@ -202,6 +209,7 @@ class Network(unittest.TestCase):
         panel.click("COM: port and speed")
         poll(lambda: panel.showing("Port COM1"), "the port panel shown")
         panel.click("Port COM1")
+        panel.wait_connected(sim.link)
         panel.click("INPUT VIDEO")
         self.assertEqual(sim.wait(1)[0][1], "C07\\r")
         panel.wait_text(RXD, " ACK ")
