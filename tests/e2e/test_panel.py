@@ -11,8 +11,8 @@ import time
 import unittest
 from pathlib import Path
 
-from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, lock_files, main,
-                          poll, showing)
+from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, holds, lock_files,
+                          main, poll, showing)
 
 # Every one-shot button, status query and arrow (a click presses and releases it at once) by its
 # accessible name, with the frame a click on it must send.
@@ -56,17 +56,6 @@ class Commands(unittest.TestCase):
         panel.wait_text(RXD, "", 2.0)  # a second after the send, past the warm-up
         panel.click("STATUS")
         panel.wait_text(STATUS_LINE, " Power ON")
-
-
-def holds(proc):
-    """The files a process has open; one may close while they are read."""
-    held = set()
-    for fd in os.listdir(f"/proc/{proc.pid}/fd"):
-        try:
-            held.add(os.readlink(f"/proc/{proc.pid}/fd/{fd}"))
-        except FileNotFoundError:
-            pass
-    return held
 
 
 class Faults(unittest.TestCase):
