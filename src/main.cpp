@@ -5,7 +5,6 @@
 #include "process/TerminationSignals.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])
@@ -23,24 +22,21 @@ int main(int argc, char *argv[])
     // One look everywhere: Fusion paints a button's face in its palette colour.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    // Killed, logged out or interrupted, the panel ends as END ends it: port closed, status 0.
-    // Armed before start-up, whose warning box may be up when the signal comes.
-    QPointer<Form1> window;
+    Form1 form({.comm = std::make_unique<DeviceCommControl>()});
+    // Killed, logged out or interrupted, the panel ends as END ends it: port closed, status 0,
+    // nothing opened again. Armed before start-up, whose warning box may be up when the signal
+    // comes; leaving every event loop leaves that box's too.
     bool terminated = false;
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&] {
         terminated = true;
-        if (window)
-            window->close();
-        else
-            QCoreApplication::exit(0); // leaves the start-up box's loop
+        form.close();
+        QCoreApplication::exit(0);
     });
-
-    Form1 form({.comm = std::make_unique<DeviceCommControl>()});
+    QObject::connect(&form, &Form1::ended, &app, &QApplication::quit);
+    form.start();
     if (terminated)
         return 0;
-    window = &form;
-    QObject::connect(&form, &Form1::ended, &app, &QApplication::quit);
     form.show();
     return app.exec();
 }

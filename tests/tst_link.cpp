@@ -3,6 +3,7 @@
 #include "link/DeviceName.h"
 #include "wire/Rendering.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 class TestLink : public QObject

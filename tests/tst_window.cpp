@@ -89,13 +89,14 @@ struct KeyRecorder : QObject
     }
 };
 
-// The port, how often it was opened, and the options chosen.
+// The port, how often it was opened and tried, and the options chosen.
 QString portState(const Harness &h)
 {
-    QString state = QStringLiteral("COM%1 %2 %3, opened %4:")
+    QString state = QStringLiteral("COM%1 %2 %3, opened %4 of %5:")
                         .arg(h.comm->commPort())
-                        .arg(h.comm->portOpen() ? "open" : "closed", h.comm->settings())
-                        .arg(h.comm->opens);
+                        .arg(h.comm->openness(), h.comm->settings())
+                        .arg(h.comm->opens)
+                        .arg(h.comm->attempts);
     for (const char *name : {"Option1", "Option2", "Option3", "Option4"})
         if (h.control<QRadioButton>(name)->isChecked())
             state += QLatin1Char(' ') + QLatin1StringView(name);
@@ -121,30 +122,39 @@ private Q_SLOTS:
 
     void lifeCycle_data()
     {
-        QTest::addColumn<QString>("com1Failure");
+        // Each port opens (empty), fails with a message, or does either "later", as a gateway does.
+        QTest::addColumn<QString>("com1");
+        QTest::addColumn<QString>("com2");
         QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("com2Failure");
-        // Opened once: the COM1 choice finds it open already. Without COM1 it falls back to COM2.
-        QTest::newRow("COM1 there") << QString() << "COM1 open 19200,N,8,1, opened 1: Option1 Option3" << QString();
-        QTest::newRow("COM1 missing") << "No such file or directory"
-                                      << "COM2 open 19200,N,8,1, opened 1: Option2 Option3" << QString();
-        QTest::newRow("both missing") << "No such file or directory"
-                                      << "COM2 closed 19200,N,8,1, opened 0: Option1 Option3"
-                                      << "Permission denied";
+        // One attempt at COM1, and one at COM2 if it fails; one box at most. When both fail, the
+        // option shown is the port the next box names.
+        // clang-format off
+        QTest::newRow("COM1 there") << "" << "" << "COM1 open 19200,N,8,1, opened 1 of 1: Option1 Option3";
+        QTest::newRow("COM1 missing") << "No such file or directory" << "" << "COM2 open 19200,N,8,1, opened 1 of 2: Option2 Option3";
+        QTest::newRow("both missing") << "No such file or directory" << "Permission denied" << "COM1 closed 19200,N,8,1, opened 0 of 2: Option1 Option3";
+        QTest::newRow("COM1 connects") << "later" << "" << "COM1 open 19200,N,8,1, opened 1 of 1: Option1 Option3";
+        QTest::newRow("COM1 times out, COM2 connects") << "later Connection timed out" << "later" << "COM2 open 19200,N,8,1, opened 1 of 2: Option2 Option3";
+        QTest::newRow("COM1 times out, COM2 missing") << "later Connection timed out" << "No such file or directory" << "COM1 closed 19200,N,8,1, opened 0 of 2: Option1 Option3";
+        // clang-format on
     }
 
     void lifeCycle()
     {
-        QFETCH(QString, com1Failure);
+        QFETCH(QString, com1);
+        QFETCH(QString, com2);
         QFETCH(QString, port);
-        QFETCH(QString, com2Failure);
+        const auto failure = [](const QString &how) { return how.startsWith(u"later") ? how.mid(6) : how; };
         Harness h;
-        h.comm->failOpening(1, com1Failure);
-        h.comm->failOpening(2, com2Failure);
+        for (const auto &[n, how] : {std::pair{1, com1}, std::pair{2, com2}}) {
+            h.comm->delayOpening(n, how.startsWith(u"later"));
+            h.comm->failOpening(n, failure(how));
+        }
         h.start();
         h.form->show();
+        while (h.comm->portOpening())
+            h.comm->finishOpening();
         const QStringList warnings =
-            com1Failure.isEmpty() ? QStringList() : QStringList{"COM1 (/nonexistent/tolvek-com1): " + com1Failure};
+            failure(com1).isEmpty() ? QStringList() : QStringList{"COM1 (/nonexistent/tolvek-com1): " + failure(com1)};
         QCOMPARE(h.warnings, warnings);
         QCOMPARE(portState(h), port);
         QVERIFY(h.control("Frame8")->isHidden());
@@ -153,8 +163,10 @@ private Q_SLOTS:
         QCOMPARE(h.takeWrites(), QByteArrayList());
 
         // The chosen option clicked again runs its choice again, which retries.
-        h.comm->failOpening(1, QString());
-        h.comm->failOpening(2, QString());
+        for (const int n : {1, 2}) {
+            h.comm->failOpening(n, QString());
+            h.comm->delayOpening(n, false);
+        }
         choose(h, h.control<QRadioButton>("Option1")->isChecked() ? "Option1" : "Option2");
         QVERIFY(h.comm->portOpen());
 
@@ -172,6 +184,54 @@ private Q_SLOTS:
         h.advance(3000);
         QCOMPARE(h.takeWrites(), QByteArrayList());
         QCOMPARE(h.txd(), txd);
+    }
+
+    // While a gateway connects the window is all there: the views, the port panel, a send
+    // refused with its box. A failure met while a box is up is told once that box is closed.
+    void whileConnecting()
+    {
+        Harness h;
+        h.comm->delayOpening(1);
+        h.start();
+        ctrlJ(h);
+        QCOMPARE(viewOf(h), "full");
+        choose(h, "Option1"); // chosen again, the connection goes on
+        QVERIFY(!h.control("Frame8")->isHidden());
+        QCOMPARE(portState(h), "COM1 opening 19200,N,8,1, opened 0 of 1: Option1 Option3");
+        h.comm->failOpening(1, QStringLiteral("Connection timed out"));
+        h.whileWarning = [&] { h.comm->finishOpening(); };
+        h.click("Command17");
+        const QString com1 = QStringLiteral("COM1 (/nonexistent/tolvek-com1): ");
+        QCOMPARE(h.warnings,
+                 (QStringList{com1 + "The port is not open yet: its connection is under way.",
+                              com1 + "Connection timed out"}));
+        QCOMPARE(h.boxesUp, 1);
+        QCOMPARE(portState(h), "COM2 open 19200,N,8,1, opened 1 of 2: Option2 Option3");
+        QCOMPARE(h.takeWrites(), QByteArrayList());
+    }
+
+    // END, or a signal (which closes the window), while a box is up: the fallback or the choice
+    // under way opens nothing afterwards.
+    void nothingOpensOnceEnded_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("the start-up box") << "start-up" << 1;
+        QTest::newRow("a port change's box") << "change" << 2;
+    }
+
+    void nothingOpensOnceEnded()
+    {
+        QFETCH(QString, during);
+        QFETCH(int, attempts);
+        Harness h;
+        h.whileWarning = [&] { h.form->close(); };
+        h.comm->failOpening(during == u"start-up" ? 1 : 2, QStringLiteral("No such file or directory"));
+        h.start();
+        if (during == u"change")
+            choose(h, "Option2");
+        QVERIFY(!h.comm->portOpen() && !h.comm->portOpening());
+        QCOMPARE(h.comm->attempts, attempts);
     }
 
     // Tab stops on every button and the chosen option of each group, in order, but not on what
@@ -310,13 +370,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("click"); // at that time
         QTest::addColumn<int>("hiddenAt");
         QTest::addColumn<QString>("port"); // once the click is done
-        const QString untouched = QStringLiteral("COM1 open 19200,N,8,1, opened 1: Option1 Option3");
+        const QString untouched = QStringLiteral("COM1 open 19200,N,8,1, opened 1 of 1: Option1 Option3");
         QTest::newRow("untouched") << 0 << "" << 5000 << untouched;
         QTest::newRow("view button at 3000") << 3000 << "Command34" << 8000 << untouched;
-        QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000 << "COM1 open 9600,N,8,1, opened 1: Option1 Option4";
+        QTest::newRow("9600 at 1000") << 1000 << "Option4" << 1000
+                                      << "COM1 open 9600,N,8,1, opened 1 of 1: Option1 Option4";
         // A missing COM2 leaves the panel on COM1, open again.
         QTest::newRow("missing COM2 at 1000")
-            << 1000 << "Option2" << 5000 << "COM1 open 19200,N,8,1, opened 2: Option1 Option3";
+            << 1000 << "Option2" << 5000 << "COM1 open 19200,N,8,1, opened 2 of 3: Option1 Option3";
     }
 
     void portPanel()
@@ -547,6 +608,11 @@ private Q_SLOTS:
         h->release("Command1");
         QCOMPARE(heldDuringBox, quint8(0));
         QCOMPARE(h->warnings.size(), 5);
+        // Choosing the port that is open keeps the line, and the hold on it.
+        h->press("Command1");
+        choose(*h, "Option1");
+        QVERIFY(h->form->repeater().state().RepeatCode != 0);
+        h->release("Command1");
 
         h->press("Command1");
         h->comm->failWriting(QStringLiteral("Input/output error"));

@@ -11,7 +11,7 @@ TOLVEK_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6
 TOLVEK_DIST_PACKAGES=(dpkg-dev file desktop-file-utils appstream groff-base)
 # To drive the real program from outside in the end-to-end tests.
 TOLVEK_E2E_PACKAGES=(xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi
-    python3-xlib)
+    python3-xlib ser2net)
 # For the checks beyond the tests: clang's fuzzing runtime, clang-tidy and clang-format.
 TOLVEK_CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy clang-format)
 

@@ -10,7 +10,7 @@ CommControl::CommControl(QObject *parent)
 
 CommError CommControl::setCommPort(int port)
 {
-    if (portOpen())
+    if (portOpen() || portOpening())
         return tr("The port is open: close it before choosing another one.");
     if (port < 1)
         return tr("There is no port number %1.").arg(port);
@@ -23,14 +23,14 @@ CommError CommControl::setSettings(const QString &settings)
     if (!LineFormat::parse(settings))
         return tr("The line settings \"%1\" are not valid.").arg(settings);
     m_settings = settings;
-    if (!portOpen())
+    if (!portOpen() && !portOpening())
         return std::nullopt;
     return applySettings();
 }
 
 CommError CommControl::setPortOpen(bool open)
 {
-    if (open == portOpen())
+    if (open == (portOpen() || portOpening()))
         return std::nullopt;
     if (!open) {
         closePort();
@@ -42,6 +42,8 @@ CommError CommControl::setPortOpen(bool open)
 CommError CommControl::setOutput(const QByteArray &bytes)
 {
     // Not the device of commPort(): after a failed change that names the fallback port.
+    if (portOpening())
+        return tr("The port is not open yet: its connection is under way.");
     if (!portOpen())
         return tr("The port is not open.");
     return write(bytes);

@@ -27,22 +27,25 @@ class CommControl : public QObject
 public:
     explicit CommControl(QObject *parent = nullptr);
 
-    // Selects the port (1 or 2) that the next opening uses; refused while the port is open.
+    // Selects the port (1 or 2) that the next opening uses; refused while the port is open or
+    // opening.
     [[nodiscard]] CommError setCommPort(int port);
     int commPort() const { return m_commPort; }
 
-    // "19200,N,8,1" and the like; applied at once to an open port, which stays open.
+    // "19200,N,8,1" and the like; applied at once to an open port, which stays open, and to one
+    // that is opening.
     [[nodiscard]] CommError setSettings(const QString &settings);
     QString settings() const { return m_settings; }
 
     virtual bool portOpen() const = 0;
     // Closing a closed port is not a failure. A device that connects in the background returns
     // from opening with no failure, portOpen() false and portOpening() true; openFinished then
-    // says how the opening ended.
+    // says how the opening ended, always from the event loop. Opening again while it is under
+    // way changes nothing; closing abandons it, and nothing of it is heard after.
     [[nodiscard]] CommError setPortOpen(bool open);
     virtual bool portOpening() const { return false; }
 
-    // Puts the bytes on the line as they are, at once.
+    // Puts the bytes on the line as they are, at once; refused unless the port is open.
     [[nodiscard]] CommError setOutput(const QByteArray &bytes);
     // Everything received and waiting; taking it empties the wait.
     virtual QByteArray input() = 0;

@@ -2,17 +2,19 @@
 
 #include "DeviceName.h"
 #include "PortNames.h"
+#include "Rfc2217CommControl.h"
 #include "SerialCommControl.h"
 #include "TcpCommControl.h"
 
-DeviceCommControl::DeviceCommControl(QObject *parent)
+DeviceCommControl::DeviceCommControl(const TimerFactory &makeTimer, QObject *parent)
     : CommControl(parent)
     , m_serial(new SerialCommControl(this))
-    , m_tcp(new TcpCommControl(this))
+    , m_tcp(new TcpCommControl(makeTimer, this))
+    , m_rfc2217(new Rfc2217CommControl(makeTimer, this))
     , m_active(m_serial)
 {
-    adopt(m_serial);
-    adopt(m_tcp);
+    for (CommControl *control : {m_serial, m_tcp, m_rfc2217})
+        adopt(control);
 }
 
 void DeviceCommControl::adopt(CommControl *control)
@@ -21,6 +23,10 @@ void DeviceCommControl::adopt(CommControl *control)
     connect(control, &CommControl::onComm, this, [this, control] {
         if (control == m_active)
             raise(control->commEvent());
+    });
+    connect(control, &CommControl::openFinished, this, [this, control](const CommError &failure) {
+        if (control == m_active)
+            emit openFinished(failure);
     });
 }
 
@@ -32,7 +38,7 @@ CommControl *DeviceCommControl::carrierOf(const DeviceName &device) const
     case DeviceName::Kind::RawTcp:
         return m_tcp;
     case DeviceName::Kind::Rfc2217:
-        return nullptr;
+        return m_rfc2217;
     }
     Q_UNREACHABLE();
 }
@@ -45,8 +51,6 @@ CommError DeviceCommControl::openPort()
     if (!name.device)
         return name.error;
     CommControl *carrier = carrierOf(*name.device);
-    if (!carrier)
-        return tr("RFC 2217 gateways are not carried yet.");
     if (CommError e = carrier->setCommPort(commPort()))
         return e;
     if (CommError e = carrier->setSettings(settings()))

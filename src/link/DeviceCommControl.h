@@ -2,18 +2,21 @@
 
 #include "CommControl.h"
 #include "DeviceName.h"
+#include "Timer.h"
 
 // The serial control the programs use. Each opening looks at the port's device and hands the
-// port to the control that carries it: a raw TCP connection for tcp://HOST:PORT, a serial port
-// for anything else. Another kind of device (RFC 2217, say) is one more control here.
+// port to the control that carries it: a raw TCP connection for tcp://HOST:PORT, telnet with
+// RFC 2217 for rfc2217://HOST:PORT, a serial port for anything else. The gateways' openings
+// take their time from makeTimer.
 class DeviceCommControl final : public CommControl
 {
     Q_OBJECT
 
 public:
-    explicit DeviceCommControl(QObject *parent = nullptr);
+    explicit DeviceCommControl(const TimerFactory &makeTimer = makeQtTimer, QObject *parent = nullptr);
 
     bool portOpen() const override { return m_active->portOpen(); }
+    bool portOpening() const override { return m_active->portOpening(); }
     QByteArray input() override { return m_active->input(); }
 
 private:
@@ -26,5 +29,6 @@ private:
 
     CommControl *m_serial = nullptr;
     CommControl *m_tcp = nullptr;
+    CommControl *m_rfc2217 = nullptr;
     CommControl *m_active = nullptr; // the one last opened; only it is ever open
 };

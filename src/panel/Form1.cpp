@@ -63,6 +63,10 @@ Form1::Form1(Services services, QWidget *parent)
 
     wire(services.makeTimer);
     qApp->installEventFilter(this);
+}
+
+void Form1::start()
+{
     Form_Load();
 }
 
@@ -106,6 +110,9 @@ void Form1::wire(const TimerFactory &makeTimer)
     connect(m_monitorView, &MonitorView::toggled, m_portPanel, &PortPanel::restartTimer3);
     connect(m_portPanel, &PortPanel::portChosen, this, &Form1::choosePort);
     connect(m_portPanel, &PortPanel::speedChosen, this, &Form1::chooseSpeed);
+    connect(&m_ports, &PortChoice::opened, m_portPanel, &PortPanel::hide);
+    connect(&m_ports, &PortChoice::fellBack, m_portPanel, &PortPanel::markPort);
+    connect(&m_ports, &PortChoice::failed, this, &Form1::portFailed);
 
     auto *label11 = control<MonitorLine>("Label11");
     auto *label12 = control<MonitorLine>("Label12");
@@ -133,6 +140,8 @@ void Form1::report(const CommError &error)
     m_warningShown = true;
     m_warn(this, windowTitle(), *error);
     m_warningShown = false;
+    if (m_portFailure)
+        portFailed(*std::exchange(m_portFailure, std::nullopt));
 }
 
 void Form1::Form_Load()
@@ -140,7 +149,8 @@ void Form1::Form_Load()
     centre();
     m_monitorView->setDepth(layout::kClosedDepth);
 
-    m_ports.openAtStart();
+    // COM1 at 19200, opened once by its choice, which falls back to COM2 as any choice does.
+    m_portPanel->choose("Option3");
     m_portPanel->choose("Option1");
 }
 
@@ -170,7 +180,9 @@ void Form1::Command16_Click()
 
 void Form1::stopAndClosePort()
 {
-    // Nothing may tick once the panel has ended.
+    // Nothing may tick, and no port open, once the panel has ended.
+    m_ports.stop();
+    m_portFailure.reset();
     m_portPanel->stop();
     m_repeater->stop();
     m_transfer->close();
@@ -228,16 +240,22 @@ void Form1::Form_KeyDown(int keyCode, int shift)
 
 void Form1::choosePort(int port, int fallback)
 {
-    // A hold's repeat would meet the port closed while the box is up.
-    m_repeater->releaseHeld();
-    if (const CommError failure = m_ports.choosePort(port)) {
-        report(failure);
-        // Left with no port at all, the next click would only warn again.
-        if (m_ports.fallBack(fallback))
-            m_portPanel->markPort(fallback);
+    // A hold's repeat would meet the port closed while the box is up; the line kept keeps it.
+    if (!m_ports.keeps(port))
+        m_repeater->releaseHeld();
+    m_ports.choosePort(port, fallback);
+}
+
+void Form1::portFailed(const QString &failure)
+{
+    // A connection may fail while another box is up: it is told once that one is closed.
+    if (m_warningShown) {
+        m_portFailure = failure;
         return;
     }
-    m_portPanel->hide();
+    report(failure);
+    // Left with no port at all, the next click would only warn again.
+    m_ports.fallBack();
 }
 
 void Form1::chooseSpeed(const QString &settings)

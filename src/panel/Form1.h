@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MonitorLine;
 class MonitorView;
@@ -40,9 +41,13 @@ public:
         WarningBox warn = showWarningBox;
     };
 
-    // Builds the window and runs its start-up, which opens the port.
+    // Builds the window; start() then runs its start-up.
     explicit Form1(Services services, QWidget *parent = nullptr);
     ~Form1() override;
+
+    // Opens the port, which may warn before the window shows. Apart from building so that
+    // whoever ends the panel can reach it while that box is up.
+    void start();
 
     const Transfer &transfer() const { return *m_transfer; }
     const Repeater &repeater() const { return *m_repeater; }
@@ -74,6 +79,7 @@ private:
 
     // The port panel's choices.
     void choosePort(int port, int fallback);
+    void portFailed(const QString &failure);
     void chooseSpeed(const QString &settings);
 
     // The command buttons.
@@ -92,4 +98,6 @@ private:
 
     bool m_warningShown = false;
     bool m_centredInFrame = false; // centred again once the window manager has framed the window
+    // A port's failure that waits for the box that is up to close.
+    std::optional<QString> m_portFailure;
 };

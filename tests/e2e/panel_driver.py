@@ -84,6 +84,31 @@ def lock_files(device):
     return list(Path("/run/lock").glob("LCK.." + str(device).removeprefix("/dev/").replace("/", "_")))
 
 
+def tcp_sockets():
+    """(local port, remote port, state, inode) of every TCP socket over IPv4."""
+    for row in Path("/proc/net/tcp").read_text().splitlines()[1:]:
+        r = row.split()
+        yield int(r[1].rsplit(":", 1)[1], 16), int(r[2].rsplit(":", 1)[1], 16), r[3], r[9]
+
+
+def holds(proc):
+    """The files a process has open; one may close while they are read."""
+    held = set()
+    for fd in os.listdir(f"/proc/{proc.pid}/fd"):
+        try:
+            held.add(os.readlink(f"/proc/{proc.pid}/fd/{fd}"))
+        except FileNotFoundError:
+            pass
+    return held
+
+
+def connected(proc, device):
+    """Whether the process holds an established connection to the gateway SCHEME://127.0.0.1:PORT."""
+    port = int(device.rsplit(":", 1)[1])
+    held = {link.removeprefix("socket:[").removesuffix("]") for link in holds(proc)}
+    return any(state == "01" and remote == port and inode in held for _, remote, state, inode in tcp_sockets())
+
+
 def xdotool(*args):
     return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True).stdout
 
@@ -143,6 +168,11 @@ class Panel:
         self.window = poll(lambda: [w for w, g in self.windows().items() if g[2] == WIDTH],
                            "the panel's window mapped", 10)[0]
         xdotool("windowfocus", "--sync", self.window)
+
+    def wait_connected(self, device):
+        """Once the connection to the gateway is up, and past the moment a busy one would hang up."""
+        poll(lambda: connected(self.proc, device), f"connected to {device}", 5)
+        time.sleep(0.5)
 
     def dismiss_the_box(self):
         box, = poll(self.boxes, "a warning box", 3)  # and only one

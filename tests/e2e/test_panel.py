@@ -66,9 +66,16 @@ class Faults(unittest.TestCase):
                 self.assertEqual(panel.proc.wait(5), 0)
                 self.assertFalse(exclusive(sim.device) or lock_files(sim.device))
 
+    def test_a_signal_during_the_start_up_box_ends_it_with_0(self):
+        panel = Panel(self, "/nonexistent/tolvek-com1", wait=False)
+        poll(panel.boxes, "the start-up box", 5)
+        panel.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(panel.proc.wait(3), 0)
+
     def test_a_gateway_that_hangs_up_is_a_pulled_adapter_warned_of_once_at_the_next_click(self):
         sim = Simulator(self, "--hangup-after", "3", tcp=True)
         panel = Panel(self, sim.link)
+        panel.wait_connected(sim.link)
         for button in ("INPUT PC", "INPUT VIDEO", "INPUT PC"):
             panel.click(button)
         self.assertEqual(sim.proc.wait(3), 0)

@@ -22,6 +22,7 @@ Form1 &Harness::start()
     qputenv("TOLVEK_COM1", "/nonexistent/tolvek-com1");
     qputenv("TOLVEK_COM2", "/nonexistent/tolvek-com2");
     form = std::make_unique<Form1>(std::move(services));
+    form->start();
     return *form;
 }
 

@@ -1,4 +1,5 @@
 #include "Rig.h"
+#include "link/LineFormat.h"
 
 #include <QtTest>
 
@@ -13,7 +14,8 @@ Rig::Rig()
         &transfer, &Transfer::receivedLineEdited,
         [this](qsizetype at, qsizetype count, const QString &added) { rxd.remove(at, count).append(added); });
     QObject::connect(&repeater, &Repeater::failed, [this](const QString &m) { failures.append(m); });
-    ports.openAtStart();
+    (void)ports.chooseSpeed(kSettings19200);
+    ports.choosePort(1, 2);
 }
 
 void Rig::note(const CommError &error)

@@ -19,6 +19,7 @@ bool render(const QDir &out, const QString &file, const std::function<void(Form1
 {
     Form1 window(
         {.comm = std::make_unique<SerialCommControl>(), .warn = [](QWidget *, const QString &, const QString &) {}});
+    window.start();
     window.show();
     QApplication::processEvents();
     prepare(window);
