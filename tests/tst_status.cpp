@@ -1,7 +1,11 @@
 // Reading the replies to the status queries, from the bytes and through the core.
 #include "Rig.h"
+#include "commands/Names.h"
 #include "status/Decode.h"
+#include "status/ReplyValue.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTest>
 
 class TestStatus : public QObject
@@ -12,6 +16,8 @@ private Q_SLOTS:
     void replies_data();
     void replies();
     void readingFollowsTheLastSend();
+    void values_data();
+    void values();
 };
 
 namespace {
@@ -130,6 +136,48 @@ void TestStatus::readingFollowsTheLastSend()
     QCOMPARE(r.status.line(), QStringLiteral(" Cooling down"));
     r.advance(1);
     QCOMPARE(r.status.line(), QString());
+}
+
+void TestStatus::values_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("value"); // as JSON
+
+    QTest::newRow("status in words") << "status" << QByteArray("40\r") << R"("Count down")";
+    QTest::newRow("status code without words") << "status" << QByteArray("81\r") << "null";
+    QTest::newRow("status without its CR") << "status" << QByteArray("00") << "null";
+    // clang-format off
+    QTest::newRow("status behind an ACK") << "status" << QByteArray("\x06" "00\r") << "null";
+    // clang-format on
+    QTest::newRow("status behind an old byte") << "status" << QByteArray("800\r") << "null";
+    QTest::newRow("status with more after") << "status" << QByteArray("00\r0") << "null";
+    QTest::newRow("mode in words") << "mode" << QByteArray("3\r") << R"("Video")";
+    QTest::newRow("mode of two digits") << "mode" << QByteArray("10\r") << "null";
+    QTest::newRow("setting in words") << "setting" << QByteArray("01\r") << R"("Left/Right reversal")";
+    QTest::newRow("setting code without words") << "setting" << QByteArray("22\r") << "null";
+    QTest::newRow("lamp time") << "lamp-time" << QByteArray("0042\r") << "42";
+    QTest::newRow("lamp time of three digits") << "lamp-time" << QByteArray("042\r") << "null";
+    QTest::newRow("lamp time of five digits") << "lamp-time" << QByteArray("00042\r") << "null";
+    QTest::newRow("lamp time with a space") << "lamp-time" << QByteArray(" 042\r") << "null";
+    QTest::newRow("temperatures") << "temp" << QByteArray("+25.0 +30.5 -02.5\r") << "[25,30.5,-2.5]";
+    QTest::newRow("temperatures whole") << "temp" << QByteArray("+25 -1 +100\r") << "[25,-1,100]";
+    QTest::newRow("temperature unsigned") << "temp" << QByteArray("+25.0 30.5 +27.0\r") << "null";
+    QTest::newRow("temperatures two") << "temp" << QByteArray("+25.0 +30.5\r") << "null";
+    QTest::newRow("temperatures four") << "temp" << QByteArray("+25.0 +30.5 +27.0 +27.0\r") << "null";
+    QTest::newRow("temperatures two spaces") << "temp" << QByteArray("+25.0  +30.5 +27.0\r") << "null";
+    QTest::newRow("temperature a point alone") << "temp" << QByteArray("+25. +30.5 +27.0\r") << "null";
+    QTest::newRow("temperatures without CR") << "temp" << QByteArray("+25.0 +30.5 +27.0") << "null";
+    QTest::newRow("nothing") << "temp" << QByteArray() << "null";
+}
+
+void TestStatus::values()
+{
+    QFETCH(QString, query);
+    QFETCH(QByteArray, received);
+    QFETCH(QString, value);
+    const QJsonValue found = replyValue(*vocabulary::findName(query)->query, received);
+    QCOMPARE(QString::fromUtf8(QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact)), "[" + value + "]");
 }
 
 QTEST_GUILESS_MAIN(TestStatus)
