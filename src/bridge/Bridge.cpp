@@ -127,12 +127,10 @@ void Bridge::take(const MqttClient::Message &message)
         openPort();
     if (!m_portOpen)
         return refuse(message.payload, QStringLiteral("not sent: %1").arg(m_portFailure));
-    const auto firstPollJob =
-        std::find_if(m_queue.begin(), m_queue.end(), [](const Job &job) { return !job.fromBroker; });
-    const bool pollQueued = firstPollJob != m_queue.end();
-    m_queue.insert(firstPollJob, Job{*named, true, false});
-    // The states after each command; a poll still waiting does for them.
-    if (!pollQueued && !named->query)
+    // The states after each command: a poll begun before it starts again after it.
+    const bool pollWaiting = m_queue.removeIf([](const Job &job) { return !job.fromBroker; }) > 0;
+    m_queue.append(Job{*named, true, false});
+    if (pollWaiting || !named->query)
         queuePoll();
     sendNext();
 }
