@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 
 namespace bridge {
@@ -79,6 +80,18 @@ constexpr auto kSensors = std::to_array<Sensor>({
     {Reading::Temperatures, "temperature", "Temperature", "temperature", "°C", "temperature", "measurement"},
 });
 
+// Every position of a chooser is a command of the vocabulary.
+constexpr bool choosersNameCommands()
+{
+    for (const Chooser &c : kChoosers)
+        for (const Option &o : c.options)
+            if (std::none_of(vocabulary::kCommands.begin(), vocabulary::kCommands.end(),
+                             [&o](const vocabulary::Command &command) { return command.name == o.command; }))
+                return false;
+    return true;
+}
+static_assert(choosersNameCommands());
+
 const QString kTopicBase = QStringLiteral("tolvek/");
 const QString kUniquePrefix = QStringLiteral("tolvek_");
 
@@ -96,30 +109,25 @@ QByteArray compact(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QString text(std::string_view utf8)
-{
-    return qstring(utf8);
-}
-
-QString stateTopic(const QString &id, const QString &leaf)
+QString topicText(const QString &id, const QString &leaf)
 {
     return kTopicBase + id + u'/' + leaf;
 }
 
-QString stateTopic(const QString &id, std::string_view leaf)
+QString topicText(const QString &id, std::string_view leaf)
 {
-    return stateTopic(id, text(leaf));
+    return topicText(id, qstring(leaf));
 }
 
 QString wordsLeaf(const vocabulary::Query &query)
 {
-    return QStringLiteral("state/") + text(query.name);
+    return QStringLiteral("state/") + qstring(query.name);
 }
 
 // "menu-on" as "Menu on".
 QString nameOf(std::string_view command)
 {
-    QString name = text(command).replace(u'-', u' ');
+    QString name = qstring(command).replace(u'-', u' ');
     name[0] = name[0].toUpper();
     return name;
 }
@@ -137,40 +145,40 @@ Publication configOf(const QString &id, const QString &prefix, const QString &na
     entity.config.insert(QStringLiteral("name"), name);
     entity.config.insert(QStringLiteral("unique_id"), unique);
     entity.config.insert(QStringLiteral("object_id"), unique);
-    entity.config.insert(QStringLiteral("availability_topic"), stateTopic(id, kAvailability));
+    entity.config.insert(QStringLiteral("availability_topic"), topicText(id, kAvailability));
     entity.config.insert(QStringLiteral("device"),
                          QJsonObject{{QStringLiteral("identifiers"), QJsonArray{kUniquePrefix + id}},
                                      {QStringLiteral("name"), QStringLiteral("TOLVEK projector ") + id}});
-    const QString topic = prefix + u'/' + text(entity.component) + u'/' + kUniquePrefix + id + u'/' + entity.object
+    const QString topic = prefix + u'/' + qstring(entity.component) + u'/' + kUniquePrefix + id + u'/' + entity.object
         + QStringLiteral("/config");
     return {topic.toUtf8(), compact(entity.config), true};
 }
 
 Entity chooserEntity(const QString &id, const Chooser &c)
 {
-    const QString set = stateTopic(id, kSet);
-    const QString state = stateTopic(id, c.stateLeaf);
+    const QString set = topicText(id, kSet);
+    const QString state = topicText(id, c.stateLeaf);
     const auto [on, off] = c.options;
     switch (c.control) {
     case Control::Switch:
         return {"switch",
-                text(c.object),
+                qstring(c.object),
                 {{QStringLiteral("command_topic"), set},
-                 {QStringLiteral("payload_on"), text(on.command)},
-                 {QStringLiteral("payload_off"), text(off.command)},
+                 {QStringLiteral("payload_on"), qstring(on.command)},
+                 {QStringLiteral("payload_off"), qstring(off.command)},
                  {QStringLiteral("state_topic"), state},
-                 {QStringLiteral("state_on"), text(on.state)},
-                 {QStringLiteral("state_off"), text(off.state)}}};
+                 {QStringLiteral("state_on"), qstring(on.state)},
+                 {QStringLiteral("state_off"), qstring(off.state)}}};
     case Control::Select: {
         // The option chosen goes out as the command's name.
         QJsonArray options;
         QJsonObject commands;
         for (const Option &o : c.options) {
-            options.append(text(o.state));
-            commands.insert(text(o.state), text(o.command));
+            options.append(qstring(o.state));
+            commands.insert(qstring(o.state), qstring(o.command));
         }
         return {"select",
-                text(c.object),
+                qstring(c.object),
                 {{QStringLiteral("command_topic"), set},
                  {QStringLiteral("command_template"),
                   QStringLiteral("{{ %1[value] }}").arg(QString::fromUtf8(compact(commands)))},
@@ -186,7 +194,7 @@ QJsonObject sensorConfig(const Sensor &s, const QString &state)
     QJsonObject config{{QStringLiteral("state_topic"), state}};
     const auto optional = [&config](const char *key, std::string_view value) {
         if (!value.empty())
-            config.insert(QLatin1StringView(key), text(value));
+            config.insert(QLatin1StringView(key), qstring(value));
     };
     optional("unit_of_measurement", s.unit);
     optional("device_class", s.deviceClass);
@@ -205,7 +213,7 @@ qsizetype readingsOf(Reading reading)
 // goes by the plain text.
 QString nth(std::string_view plain, QChar separator, qsizetype n, Reading reading)
 {
-    return readingsOf(reading) == 1 ? text(plain) : text(plain) + separator + QString::number(n);
+    return readingsOf(reading) == 1 ? qstring(plain) : qstring(plain) + separator + QString::number(n);
 }
 
 QByteArray number(const QJsonValue &value)
@@ -217,7 +225,7 @@ QByteArray number(const QJsonValue &value)
 
 QByteArray topicOf(const QString &id, std::string_view leaf)
 {
-    return stateTopic(id, leaf).toUtf8();
+    return topicText(id, leaf).toUtf8();
 }
 
 bool isValidId(QStringView id)
@@ -258,18 +266,18 @@ QList<Publication> statesOf(const QString &id, const NameSender::Outcome &outcom
     const QJsonValue value = replyValue(*query, outcome.received);
     if (value.isNull())
         return {};
-    QList<Publication> states{{stateTopic(id, wordsLeaf(*query)).toUtf8(),
+    QList<Publication> states{{topicText(id, wordsLeaf(*query)).toUtf8(),
                                NameSender::line(outcome, NameSender::Wording::Words).toUtf8(), true}};
     for (const Chooser &c : kChoosers)
         for (const Plain &p : kPlainStates)
-            if (c.reading == query->reading && p.reading == query->reading && value.toString() == text(p.words))
-                states.append({topicOf(id, c.stateLeaf), text(p.state).toUtf8(), true});
+            if (c.reading == query->reading && p.reading == query->reading && value.toString() == qstring(p.words))
+                states.append({topicOf(id, c.stateLeaf), qstring(p.state).toUtf8(), true});
     for (const Sensor &s : kSensors) {
         if (s.reading != query->reading || s.stateLeaf.empty())
             continue;
         const QJsonArray values = value.isArray() ? value.toArray() : QJsonArray{value};
         for (qsizetype n = 1; n <= values.size(); ++n)
-            states.append({stateTopic(id, nth(s.stateLeaf, u'/', n, s.reading)).toUtf8(), number(values[n - 1]), true});
+            states.append({topicText(id, nth(s.stateLeaf, u'/', n, s.reading)).toUtf8(), number(values[n - 1]), true});
     }
     return states;
 }
@@ -280,14 +288,14 @@ QList<Publication> discovery(const QString &id, const QString &prefix)
     for (const vocabulary::Command &c : vocabulary::kCommands) {
         if (const Chooser *chooser = chooserOf(c.name)) {
             if (c.name == chooser->options.front().command)
-                configs.append(configOf(id, prefix, text(chooser->name), chooserEntity(id, *chooser)));
+                configs.append(configOf(id, prefix, qstring(chooser->name), chooserEntity(id, *chooser)));
             continue;
         }
         configs.append(configOf(id, prefix, nameOf(c.name),
                                 {"button",
-                                 text(c.name),
-                                 {{QStringLiteral("command_topic"), stateTopic(id, kSet)},
-                                  {QStringLiteral("payload_press"), text(c.name)}}}));
+                                 qstring(c.name),
+                                 {{QStringLiteral("command_topic"), topicText(id, kSet)},
+                                  {QStringLiteral("payload_press"), qstring(c.name)}}}));
     }
     for (const vocabulary::Query &q : vocabulary::kQueries)
         for (const Sensor &s : kSensors) {
@@ -297,7 +305,7 @@ QList<Publication> discovery(const QString &id, const QString &prefix)
                 const QString leaf = s.stateLeaf.empty() ? wordsLeaf(q) : nth(s.stateLeaf, u'/', n, s.reading);
                 configs.append(
                     configOf(id, prefix, nth(s.name, u' ', n, s.reading),
-                             {"sensor", nth(s.object, u'_', n, s.reading), sensorConfig(s, stateTopic(id, leaf))}));
+                             {"sensor", nth(s.object, u'_', n, s.reading), sensorConfig(s, topicText(id, leaf))}));
             }
         }
     return configs;
