@@ -56,7 +56,8 @@ void Bridge::stop()
     m_mqtt.disconnectFromBroker();
 }
 
-// Every opening of the port, first and again, goes through here.
+// Every opening of the port, first and again, goes through here and ends in portOpened: an
+// opening whose outcome comes later changes this alone.
 void Bridge::openPort()
 {
     CommControl &comm = m_transfer.comm();

@@ -84,6 +84,11 @@ MqttClient::MqttClient(const QString &clientId, QObject *parent)
             {QByteArray(m->topic), QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain});
     });
 
+    mosquitto_publish_callback_set(m_handle.get(), [](mosquitto *, void *self, int) {
+        MqttClient *client = clientOf(self);
+        if (client->m_unpublished > 0 && --client->m_unpublished == 0)
+            emit client->published();
+    });
     mosquitto_log_callback_set(m_handle.get(), [](mosquitto *, void *self, int level, const char *text) {
         if (level == MOSQ_LOG_ERR)
             clientOf(self)->m_libraryError = QString::fromUtf8(text);
@@ -176,6 +181,7 @@ void MqttClient::onConnect(int result)
 void MqttClient::onDisconnect(int result)
 {
     m_connected = false;
+    m_unpublished = 0; // what was not written is lost with the connection
     if (m_leaving) {
         // After the socket is closed, not inside the library's call.
         QMetaObject::invokeMethod(this, &MqttClient::finish, Qt::QueuedConnection);
@@ -229,12 +235,15 @@ void MqttClient::afterLoop(int result)
     }
 }
 
-CommError MqttClient::publish(const Message &message)
+CommError MqttClient::publish(const Message &message, Delivery delivery)
 {
     if (!m_connected)
         return QStringLiteral("not connected");
-    const int result = mosquitto_publish(m_handle.get(), nullptr, message.topic.constData(),
-                                         int(message.payload.size()), message.payload.constData(), 0, message.retain);
+    const int result =
+        mosquitto_publish(m_handle.get(), nullptr, message.topic.constData(), int(message.payload.size()),
+                          message.payload.constData(), delivery == Delivery::Confirmed ? 1 : 0, message.retain);
+    if (result == MOSQ_ERR_SUCCESS)
+        ++m_unpublished;
     watchSocket();
     return refusal(result);
 }

@@ -65,8 +65,10 @@ public:
     [[nodiscard]] CommError configure(const Broker &broker, const std::optional<Message> &will = std::nullopt);
     void connectToBroker();
     bool isConnected() const { return m_connected; }
-    // QoS 0 for what we say, QoS 1 for what we listen to. Refused while not connected.
-    [[nodiscard]] CommError publish(const Message &message);
+    // What we say goes at most once, unless it must be confirmed; what we listen to comes at
+    // least once. Refused while not connected.
+    enum class Delivery : quint8 { AtMostOnce, Confirmed };
+    [[nodiscard]] CommError publish(const Message &message, Delivery delivery = Delivery::AtMostOnce);
     [[nodiscard]] CommError subscribe(const QByteArray &topic);
     // Says goodbye to the broker, after what is queued; finished follows, once.
     void disconnectFromBroker();
@@ -77,6 +79,8 @@ Q_SIGNALS:
     void connectionLost(const QString &reason, std::chrono::seconds retryIn);
     void received(const MqttClient::Message &message);
     void finished();
+    // Everything published is written, and what was to be confirmed confirmed by the broker.
+    void published();
 
 private:
     struct Destroy
@@ -110,4 +114,5 @@ private:
     bool m_connected = false;
     bool m_leaving = false;
     bool m_finished = false;
+    int m_unpublished = 0;
 };

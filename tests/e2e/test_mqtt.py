@@ -70,6 +70,12 @@ class Listener:
         if not subscribed.wait(5):
             raise AssertionError("not subscribed")
 
+    def settled(self):
+        """What came before a message published now: all the retained ones, once subscribed to #."""
+        self.client.publish("settled", "")
+        poll(lambda: ("settled", "", False) in self.messages, "the broker's retained messages")
+        return self.messages[:self.messages.index(("settled", "", False))]
+
     def payloads(self, topic):
         return [p for t, p, _ in list(self.messages) if t == topic]
 
@@ -170,6 +176,7 @@ class Bridge(unittest.TestCase):
         self.bridge(broker, "--poll", "1")
         Listener(self, broker).wait("lamp-hours", "1234")
         broker.proc.kill()
+        broker.proc.wait()  # its port free again
         broker.start(self)
         seen = Listener(self, broker)
         seen.wait("availability", "online", 10)
@@ -188,6 +195,17 @@ class Bridge(unittest.TestCase):
                 poll(lambda: after.messages, "availability")
                 self.assertEqual(after.messages, [(BASE + "availability", "offline", True)])
 
+    def test_remove_discovery_empties_every_config(self):
+        broker = Broker(self)
+        bridge = self.bridge(broker, "--poll", "0")
+        seen = Listener(self, broker)
+        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities")
+        bridge.terminate()
+        self.assertEqual(bridge.wait(5), 0)
+        run = subprocess.run([BRIDGE, "--broker", broker.url(), "--id", "hall", "--remove-discovery"], timeout=10)
+        self.assertEqual(run.returncode, 0)
+        self.assertEqual([m for m in Listener(self, broker).settled() if m[0].startswith("homeassistant/")], [])
+
     def test_bad_values_open_nothing(self):
         broker = Broker(self)
         for options in (["--poll", "soon"], ["--id", "a/b"], ["--broker", "mqtt://127.0.0.1:0"]):
@@ -196,7 +214,7 @@ class Bridge(unittest.TestCase):
                                      capture_output=True, text=True, timeout=10)
                 self.assertEqual((run.returncode, run.stdout), (2, ""))
                 self.assertIn("Try 'tolvek-mqtt --help'", run.stderr)
-        self.assertEqual(Listener(self, broker).messages, [])
+        self.assertEqual(Listener(self, broker).settled(), [])
         self.assertEqual(self.sim.frames(), [])
 
 

@@ -71,18 +71,20 @@ int main(int argc, char *argv[])
         MqttClient mqtt{QString()};
         if (CommError e = mqtt.configure(options.broker))
             return usage(*e);
+        // Done once the broker has confirmed every one.
         QObject::connect(&mqtt, &MqttClient::connected, &app, [&] {
             for (const bridge::Publication &p : bridge::removal(options.id, options.discoveryPrefix))
-                (void)mqtt.publish(p);
-            mqtt.disconnectFromBroker();
+                (void)mqtt.publish(p, MqttClient::Delivery::Confirmed);
         });
+        QObject::connect(&mqtt, &MqttClient::published, &mqtt, &MqttClient::disconnectFromBroker);
         QObject::connect(&mqtt, &MqttClient::connectionLost, &app, [&](const QString &reason) {
             say(QStringLiteral("%1: %2").arg(broker, reason));
             QCoreApplication::exit(int(Exit::BrokerFailed));
         });
         QObject::connect(&mqtt, &MqttClient::finished, &app, [] { QCoreApplication::exit(int(Exit::Ended)); });
         QObject::connect(&termination, &TerminationSignals::received, &mqtt, &MqttClient::disconnectFromBroker);
-        mqtt.connectToBroker();
+        // From the event loop, so that a broker refusing at once ends it.
+        QMetaObject::invokeMethod(&mqtt, &MqttClient::connectToBroker, Qt::QueuedConnection);
         return QCoreApplication::exec();
     }
 
