@@ -6,12 +6,12 @@ TOLVEK_BUILD_OPTIONS="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 
 # To build and run the panel.
 TOLVEK_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-base-dev-tools
-    libgl-dev fonts-ipafont-gothic qt6-svg-dev)
+    libgl-dev fonts-ipafont-gothic qt6-svg-dev pkg-config libmosquitto-dev)
 # To build the Debian package and check the files a desktop reads.
 TOLVEK_DIST_PACKAGES=(dpkg-dev file desktop-file-utils appstream groff-base)
 # To drive the real program from outside in the end-to-end tests.
 TOLVEK_E2E_PACKAGES=(xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi
-    python3-xlib ser2net)
+    python3-xlib ser2net mosquitto python3-paho-mqtt)
 # For the checks beyond the tests: clang's fuzzing runtime, clang-tidy and clang-format.
 TOLVEK_CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy clang-format)
 

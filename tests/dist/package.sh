@@ -14,7 +14,7 @@ deb=$scratch/out/tolvek-panel_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $(basename "$deb"), only: $(ls "$scratch/out")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libqt6svg6; do
+for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libqt6svg6 libmosquitto1; do
     [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \
         || fail "Depends lacks $package: $depends"
 done
@@ -22,12 +22,14 @@ done
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 share=$root/usr/share
-for program in tolvek-panel tolvek-send; do
+for program in tolvek-panel tolvek-send tolvek-mqtt; do
     [ -x "$root/usr/bin/$program" ] || fail "no /usr/bin/$program"
     manual=$share/man/man1/$program.1.gz
     warnings=$(zcat "$manual" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1) || fail "$program's man page: $warnings"
     [ -z "$warnings" ] || fail "$program's man page: $warnings"
 done
+grep -qx "ExecStart=/usr/bin/tolvek-mqtt .*" "$root/usr/lib/systemd/system/tolvek-mqtt@.service" \
+    || fail "no tolvek-mqtt@.service that starts /usr/bin/tolvek-mqtt"
 entry=$share/applications/$app_id.desktop
 grep -qx "Exec=tolvek-panel" "$entry" || fail "the desktop entry does not start tolvek-panel plainly"
 grep -qx "Icon=$app_id" "$entry" || fail "the desktop entry names another icon"
