@@ -3,8 +3,8 @@
 #include "link/TerminationSignals.h"
 #include "panel/CommandLine.h"
 #include "panel/Form1.h"
+#include "panel/WindowSystem.h"
 
-#include <QApplication>
 #include <QPointer>
 #include <QStyleFactory>
 
@@ -17,7 +17,8 @@ int main(int argc, char *argv[])
     for (int port = 1; port <= int(outcome.devices.size()); ++port)
         setPortDevice(port, outcome.devices.at(port - 1));
 
-    QApplication app(argc, argv);
+    // No display, or no plugin for it: one line that says which, and status 1.
+    const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     // The desktop finds the entry, and with it the icon and the name, by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(TOLVEK_APP_ID));
     // One look everywhere: Fusion paints a button's face in its palette colour.
@@ -28,7 +29,7 @@ int main(int argc, char *argv[])
     QPointer<Form1> window;
     bool terminated = false;
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&] {
+    QObject::connect(&termination, &TerminationSignals::received, app.get(), [&] {
         terminated = true;
         if (window)
             window->close();
@@ -40,7 +41,7 @@ int main(int argc, char *argv[])
     if (terminated)
         return 0;
     window = &form;
-    QObject::connect(&form, &Form1::ended, &app, &QApplication::quit);
+    QObject::connect(&form, &Form1::ended, app.get(), &QApplication::quit);
     form.show();
-    return app.exec();
+    return QApplication::exec();
 }
