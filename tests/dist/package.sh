@@ -14,10 +14,11 @@ deb=$scratch/out/tolvek-panel_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $(basename "$deb"), only: $(ls "$scratch/out")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libqt6svg6; do
-    [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \
-        || fail "Depends lacks $package: $depends"
+has() { [[ ", $1," == *", $2 "* || ", $1," == *", $2,"* ]]; }
+for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6; do
+    has "$depends" "$package" || fail "Depends lacks $package: $depends"
 done
+! has "$depends" libqt6svg6 || fail "the program draws no SVG at run time, yet Depends has libqt6svg6: $depends"
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
