@@ -15,10 +15,12 @@ deb=$scratch/out/tolvek-panel_${version}_$(dpkg --print-architecture).deb
 
 depends=$(dpkg-deb -f "$deb" Depends)
 has() { [[ ", $1," == *", $2 "* || ", $1," == *", $2,"* ]]; }
-for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6; do
+for package in fonts-ipafont-gothic qt6-qpa-plugins libqt6widgets6 libqt6serialport6; do
     has "$depends" "$package" || fail "Depends lacks $package: $depends"
 done
 ! has "$depends" libqt6svg6 || fail "the program draws no SVG at run time, yet Depends has libqt6svg6: $depends"
+has "$(dpkg-deb -f "$deb" Recommends)" qt6-wayland || fail "Recommends lacks qt6-wayland"
+lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log"; fail "lintian"; }
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
