@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -33,6 +34,8 @@ struct Held
 };
 
 QtMessageHandler g_next = nullptr;
+// Threads the start spawns may speak too.
+std::mutex g_heldLock;
 QList<Held> g_held;
 
 QString platformReason(const QString &name, bool found)
@@ -74,6 +77,7 @@ QString missingWindowSystem(const QStringList &qtMessages)
 
 void hold(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
+    const std::scoped_lock lock(g_heldLock);
     if (type != QtFatalMsg) {
         g_held.append({type, QByteArray(context.category), text});
         return;
@@ -95,6 +99,7 @@ std::unique_ptr<QApplication> startApplication(int &argc, char **argv)
     g_next = qInstallMessageHandler(hold);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(g_next);
+    const std::scoped_lock lock(g_heldLock);
     for (const Held &h : std::as_const(g_held))
         g_next(h.type, QMessageLogContext(nullptr, 0, nullptr, h.category.constData()), h.text);
     g_held.clear();
