@@ -426,6 +426,29 @@ def verdict(value, limit):
     return f"≤ {limit} ({'met' if value <= limit else 'MISSED'})"
 
 
+def start_up_rows(table, args, starts, paints, hwm, others, silent_starts):
+    for label, data, unit, limit in (("start-up, exec to window mapped", starts, "ms", 1.2),
+                                     ("  exec to first paint", paints, "ms", None),
+                                     ("peak memory, VmHWM 1 s after mapping", hwm, "MiB", 1.15)):
+        b = statistics.median(data["baseline"])
+        for who in ("panel", *others):
+            p = statistics.median(data[who])
+            table.add(f"{label} ({unit}, median of {args.starts})" + (f", {who}" if who != "panel" else ""),
+                      f"{p:.1f}", f"{b:.1f}", f"{p / b:.2f}", verdict(round(p / b, 2), limit) if limit else "—")
+    silent = statistics.median(silent_starts)
+    table.add(f"start-up, COM1 on a gateway that never answers (ms, median of {args.starts})",
+              f"{silent:.1f}", goal=verdict(round(silent), 1000))
+
+
+def start_up_table(args, starts, paints, hwm, others, silent_starts):
+    table = Table()
+    start_up_rows(table, args, starts, paints, hwm, others, silent_starts)
+    table.print()
+    for who in ("panel", "baseline", *others):
+        print(f"start-ups to mapped (ms), {who}: {', '.join(f'{v:.0f}' for v in starts[who])}")
+    print(f"load average at the end: {load_average()}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True)
@@ -434,12 +457,19 @@ def main():
     parser.add_argument("--stream", type=float, default=30.0)
     parser.add_argument("--open-stream", type=float, default=10.0)
     parser.add_argument("--starts", type=int, default=5)
+    parser.add_argument("--also", action="append", default=[], metavar="NAME=PROGRAM",
+                        help="another build of the panel, started in turn with the two")
+    parser.add_argument("--start-up-only", action="store_true")
     args = parser.parse_args()
 
     programs = {
         "panel": ([os.path.join(args.build, "tolvek-panel")], PANEL_TITLE),
         "baseline": ([os.path.join(args.build, "bench-baseline")], BASELINE_TITLE),
     }
+    for also in args.also:
+        name, _, program = also.partition("=")
+        programs[name] = ([program], PANEL_TITLE)
+    others = [who for who in programs if who not in ("panel", "baseline")]
     xvfb, name = start_xvfb()
     logdir = tempfile.mkdtemp(prefix="tolvek-bench-")
     apps = []
@@ -457,11 +487,11 @@ def main():
             apps.remove(app)
 
         print(f"# {machine()}", flush=True)
-        starts = {"panel": [], "baseline": []}
-        paints = {"panel": [], "baseline": []}
-        hwm = {"panel": [], "baseline": []}
+        starts = {who: [] for who in programs}
+        paints = {who: [] for who in programs}
+        hwm = {who: [] for who in programs}
         for _ in range(args.starts):
-            for who in ("baseline", "panel"):
+            for who in ("baseline", "panel", *others):
                 app = launch(who)
                 starts[who].append(app.start_ns / MS)
                 paints[who].append(app.paint_ns / MS)
@@ -477,6 +507,8 @@ def main():
         for sock in held:
             sock.close()
         print("start-up done", file=sys.stderr, flush=True)
+        if args.start_up_only:
+            return start_up_table(args, starts, paints, hwm, others, silent_starts)
 
         # From here on both run side by side: the same presses in alternating blocks, the
         # same stream at the same time.
@@ -547,15 +579,7 @@ def main():
                        else f"NO ({r['after_missing']} of 3 lost)")
     table.add("  after the stream, \"+\" still reaches the line", after(panel), after(base))
 
-    for label, data, unit, limit in (("start-up, exec to window mapped", starts, "ms", 1.3),
-                                     ("  exec to first paint", paints, "ms", None),
-                                     ("peak memory, VmHWM 1 s after mapping", hwm, "MiB", 1.2)):
-        p, b = statistics.median(data["panel"]), statistics.median(data["baseline"])
-        table.add(f"{label} ({unit}, median of {args.starts})", f"{p:.1f}", f"{b:.1f}",
-                  f"{p / b:.2f}", verdict(round(p / b, 2), limit) if limit else "—")
-    silent = statistics.median(silent_starts)
-    table.add(f"start-up, COM1 on a gateway that never answers (ms, median of {args.starts})",
-              f"{silent:.1f}", goal=verdict(round(silent), 1000))
+    start_up_rows(table, args, starts, paints, hwm, others, silent_starts)
     table.print()
 
     split = min(len(panel["per_second"]), math.ceil(RECEIVE_CAPACITY / LINE_RATE))

@@ -2,9 +2,9 @@
 #include "link/PortNames.h"
 #include "panel/CommandLine.h"
 #include "panel/Form1.h"
+#include "panel/WindowSystem.h"
 #include "process/TerminationSignals.h"
 
-#include <QApplication>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])
@@ -16,7 +16,8 @@ int main(int argc, char *argv[])
     for (int port = 1; port <= int(outcome.devices.size()); ++port)
         setPortDevice(port, outcome.devices.at(port - 1));
 
-    QApplication app(argc, argv);
+    // No display, or no plugin for it: one line that says which, and status 1.
+    const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     // The desktop finds the entry, and with it the icon and the name, by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(TOLVEK_APP_ID));
     // One look everywhere: Fusion paints a button's face in its palette colour.
@@ -28,15 +29,15 @@ int main(int argc, char *argv[])
     // comes; leaving every event loop leaves that box's too.
     bool terminated = false;
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&] {
+    QObject::connect(&termination, &TerminationSignals::received, app.get(), [&] {
         terminated = true;
         form.close();
         QCoreApplication::exit(0);
     });
-    QObject::connect(&form, &Form1::ended, &app, &QApplication::quit);
+    QObject::connect(&form, &Form1::ended, app.get(), &QApplication::quit);
     form.start();
     if (terminated)
         return 0;
     form.show();
-    return app.exec();
+    return QApplication::exec();
 }

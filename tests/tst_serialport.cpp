@@ -7,7 +7,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// What stands between the control and the device.
+enum class Obstacle : unsigned char { None, Held, NoPermission };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Obstacle)
 
 class TestSerialPort : public QObject
 {
@@ -16,6 +26,8 @@ class TestSerialPort : public QObject
 private Q_SLOTS:
     void init();
     void opensSendsAndChangesSpeedWhileOpen();
+    void failuresSayWhatIsWrong_data();
+    void failuresSayWhatIsWrong();
     void vanishedDeviceClosesThePort();
     void anyPathLeadsToTheDevice_data();
     void anyPathLeadsToTheDevice();
@@ -61,6 +73,50 @@ void TestSerialPort::opensSendsAndChangesSpeedWhileOpen()
 
     QCOMPARE(comm.setPortOpen(false), CommError{});
     QCOMPARE(comm.setPortOpen(false), CommError{}); // closing a closed port is no failure
+}
+
+void TestSerialPort::failuresSayWhatIsWrong_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing device") << 2 << Obstacle::None << QStringLiteral("No such file or directory");
+    // The other holder is in this process, so the lock names this process.
+    QTest::newRow("held by another program")
+        << 1 << Obstacle::Held
+        << QStringLiteral("The device is in use by another program (PID %1).").arg(QCoreApplication::applicationPid());
+    QTest::newRow("not permitted") << 1 << Obstacle::NoPermission
+                                   << QStringLiteral(
+                                          "Permission denied. To open serial devices, join the dialout group "
+                                          "(sudo adduser $USER dialout), then log out and in again.");
+}
+
+void TestSerialPort::failuresSayWhatIsWrong()
+{
+    QFETCH(int, port);
+    QFETCH(Obstacle, obstacle);
+    QFETCH(QString, message);
+
+    SerialCommControl other;
+    switch (obstacle) {
+    case Obstacle::None:
+        break;
+    case Obstacle::Held:
+        QCOMPARE(other.setPortOpen(true), CommError{});
+        break;
+    case Obstacle::NoPermission:
+        if (geteuid() == 0)
+            QSKIP("root opens a device whatever its permissions; run as another user to check this row");
+        QCOMPARE(::chmod(m_pty->path.toLocal8Bit().constData(), 0), 0);
+        break;
+    }
+
+    SerialCommControl comm;
+    QCOMPARE(comm.setCommPort(port), CommError{});
+    QCOMPARE(comm.setPortOpen(true), CommError(message));
+    QVERIFY(!comm.portOpen());
+    const CommError send = comm.setOutput("C00\r");
+    QVERIFY(send && !send->isEmpty());
 }
 
 void TestSerialPort::vanishedDeviceClosesThePort()

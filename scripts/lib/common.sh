@@ -8,7 +8,7 @@ TOLVEK_BUILD_OPTIONS="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 TOLVEK_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-base-dev-tools
     libgl-dev fonts-ipafont-gothic qt6-svg-dev pkg-config libmosquitto-dev)
 # To build the Debian package and check the files a desktop reads.
-TOLVEK_DIST_PACKAGES=(dpkg-dev file desktop-file-utils appstream groff-base)
+TOLVEK_DIST_PACKAGES=(dpkg-dev file desktop-file-utils appstream groff-base lintian)
 # To drive the real program from outside in the end-to-end tests.
 TOLVEK_E2E_PACKAGES=(xvfb xauth xdotool x11-utils dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi
     python3-xlib ser2net mosquitto python3-paho-mqtt)

@@ -3,7 +3,43 @@
 #include "LineFormat.h"
 #include "PortNames.h"
 
+#include <QFile>
 #include <QSerialPort>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The lock Qt's serial port takes on a device: LCK.. and its path below /dev, '/' made '_'.
+QString lockFilePath(const QString &device)
+{
+    constexpr QLatin1StringView kDevices("/dev/");
+    QString name = device;
+    if (name.startsWith(kDevices))
+        name.remove(0, kDevices.size());
+    return QStringLiteral("/run/lock/LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+// The process the device's lock names, if it is running (another user's counts).
+std::optional<qint64> lockHolder(const QString &device)
+{
+    QFile lock(lockFilePath(device));
+    if (!lock.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    bool number = false;
+    const qint64 pid = lock.readLine().trimmed().toLongLong(&number);
+    if (!number || pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return std::nullopt;
+    return pid;
+}
+#endif
+
+} // namespace
 
 SerialCommControl::SerialCommControl(QObject *parent)
     : CommControl(parent)
@@ -37,9 +73,10 @@ bool SerialCommControl::portOpen() const
 
 CommError SerialCommControl::openPort()
 {
-    m_port->setPortName(portDevicePath(commPort()));
+    const QString device = portDevicePath(commPort());
+    m_port->setPortName(device);
     if (!m_port->open(QIODevice::ReadWrite))
-        return m_port->errorString();
+        return openingFailure(device);
     if (CommError e = applySettings()) {
         m_port->close();
         return e;
@@ -59,6 +96,27 @@ CommError SerialCommControl::write(const QByteArray &bytes)
     // QSerialPort would otherwise leave the bytes for the next turn of the event loop.
     m_port->flush();
     return std::nullopt;
+}
+
+CommError SerialCommControl::openingFailure(const QString &device) const
+{
+    // Qt reports a device held by another program and one the user may not open alike, as a
+    // permission error; each has its own fix.
+    const QString message = m_port->errorString();
+#ifdef Q_OS_UNIX
+    if (m_port->error() != QSerialPort::PermissionError)
+        return message;
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return tr("%1. To open serial devices, join the dialout group (sudo adduser $USER dialout), then log "
+                  "out and in again.")
+            .arg(qt_error_string(EACCES));
+    if (const std::optional<qint64> pid = lockHolder(device))
+        return tr("The device is in use by another program (PID %1).").arg(*pid);
+    // Opened for itself alone by a program that takes no lock.
+    if (message == qt_error_string(EBUSY))
+        return tr("The device is in use by another program.");
+#endif
+    return message;
 }
 
 QByteArray SerialCommControl::input()

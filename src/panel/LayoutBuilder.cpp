@@ -8,12 +8,14 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHash>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
-#include <QSvgRenderer>
+#include <QtMath>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace layout {
@@ -24,7 +26,27 @@ namespace {
 constexpr qreal kSmallestPoints = 6;
 constexpr qreal kPointStep = 0.25;
 
-// The logo, drawn anew whenever the screen it is on has another pixel density.
+// The pictures the build renders (src/CMakeLists.txt): the logo at every whole number of device
+// pixels to a pixel up to the finest, and the window's icon in the sizes an X window is given.
+constexpr int kLogoFinestScale = TOLVEK_LOGO_FINEST_SCALE;
+constexpr auto kIconSizes = std::to_array({TOLVEK_ICON_SIZES});
+
+// A picture of the resources, by the built-in PNG reader alone: left to guess, Qt would load
+// every image plugin first, and the SVG one would bring its library along.
+QPixmap resourcePicture(const QString &name)
+{
+    QImageReader reader(QStringLiteral(":/tolvek/") + name, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+// A screen between two scales takes the finer picture.
+int logoScale(qreal devicePixelRatio)
+{
+    return std::clamp(qCeil(devicePixelRatio), 1, kLogoFinestScale);
+}
+
+// The logo, taken anew whenever the screen it is on has another pixel density.
 class LogoLabel final : public QLabel
 {
 public:
@@ -33,7 +55,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override
     {
-        if (pixmap().devicePixelRatio() != devicePixelRatioF())
+        if (pixmap().devicePixelRatio() != logoScale(devicePixelRatioF()))
             setPixmap(logo(devicePixelRatioF()));
         QLabel::paintEvent(event);
     }
@@ -193,23 +215,22 @@ QPixmap logo(qreal devicePixelRatio)
     // Our own mark, 80 by 26 in 24-bit colour, and pictures rather than lettering drawn at
     // start-up, which would load the font list before the window can first show. At one device
     // pixel to a pixel, the bitmap fitted to that grid; on denser screens the outline drawing
-    // at their density, as sharp as the text beside it.
-    if (devicePixelRatio <= 1)
-        return QPixmap(QStringLiteral(":/tolvek/logo.png"));
-    QSvgRenderer drawing(QStringLiteral(":/tolvek/logo.svg"));
-    QImage image((QSizeF(drawing.defaultSize()) * devicePixelRatio).toSize(), QImage::Format_RGB888);
-    QPainter painter(&image);
-    drawing.render(&painter);
-    painter.end();
-    image.setDevicePixelRatio(devicePixelRatio);
-    return QPixmap::fromImage(image);
+    // rendered at their density, as sharp as the text beside it.
+    const int scale = logoScale(devicePixelRatio);
+    QPixmap picture =
+        resourcePicture(scale == 1 ? QStringLiteral("logo.png") : QStringLiteral("logo@%1x.png").arg(scale));
+    picture.setDevicePixelRatio(scale);
+    return picture;
 }
 
 QIcon applicationIcon()
 {
     // A projector lens throwing a beam, from the drawing the installed icons are made from too,
-    // so that it is sharp at every size and density a desktop asks for.
-    return QIcon(QStringLiteral(":/tolvek/icon.svg"));
+    // so that it is sharp at every size a desktop asks of a window.
+    QIcon icon;
+    for (const int size : kIconSizes)
+        icon.addPixmap(resourcePicture(QStringLiteral("icon-%1.png").arg(size)));
+    return icon;
 }
 
 } // namespace layout

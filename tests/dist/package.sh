@@ -14,10 +14,13 @@ deb=$scratch/out/tolvek-panel_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $(basename "$deb"), only: $(ls "$scratch/out")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-ipafont-gothic libqt6widgets6 libqt6serialport6 libqt6svg6 libmosquitto1; do
-    [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \
-        || fail "Depends lacks $package: $depends"
+has() { [[ ", $1," == *", $2 "* || ", $1," == *", $2,"* ]]; }
+for package in fonts-ipafont-gothic qt6-qpa-plugins libqt6widgets6 libqt6serialport6 libmosquitto1; do
+    has "$depends" "$package" || fail "Depends lacks $package: $depends"
 done
+! has "$depends" libqt6svg6 || fail "the program draws no SVG at run time, yet Depends has libqt6svg6: $depends"
+has "$(dpkg-deb -f "$deb" Recommends)" qt6-wayland || fail "Recommends lacks qt6-wayland"
+lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log"; fail "lintian"; }
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
@@ -41,10 +44,27 @@ for size in 16 24 32 48 64 128 256; do
 done
 file "$share/icons/hicolor/scalable/apps/$app_id.svg" | grep -q "SVG" || fail "no scalable icon"
 
-run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/tolvek-panel" "$@"; }
-[ "$(run --version)" = "tolvek-panel $version" ] || fail "--version says: $(run --version 2>&1)"
-status=0
-run --no-such-option >"$scratch/stdout" 2>"$scratch/stderr" || status=$?
-[ "$status" -eq 2 ] && [ ! -s "$scratch/stdout" ] && grep -q "^Usage: tolvek-panel" "$scratch/stderr" \
-    || fail "an unknown option: status $status, stdout $(cat "$scratch/stdout"), stderr $(cat "$scratch/stderr")"
+# The unpacked program, with no display and no real port unless named before it.
+run() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TOLVEK_COM1=/nonexistent/com1 TOLVEK_COM2=/nonexistent/com2 \
+        "$@" >"$scratch/stdout" 2>"$scratch/stderr"
+}
+panel=$root/usr/bin/tolvek-panel
+# expect STATUS LINE [VAR=VALUE...] PROGRAM [ARGUMENTS...]: that status, nothing on standard
+# output, and LINE first on standard error (alone for status 1).
+expect() {
+    local want_status=$1 want=$2 status=0
+    shift 2
+    run "$@" || status=$?
+    [ "$status" -eq "$want_status" ] && [ ! -s "$scratch/stdout" ] && [ "$(head -n1 "$scratch/stderr")" = "$want" ] \
+        && { [ "$want_status" -ne 1 ] || [ "$(wc -l <"$scratch/stderr")" -eq 1 ]; } \
+        || fail "$*: status $status, stdout $(cat "$scratch/stdout"), stderr $(cat "$scratch/stderr")"
+}
+# Without a window system, the line says what is missing where Qt alone would abort.
+expect 1 "tolvek-panel: cannot open a window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)" "$panel"
+expect 1 'tolvek-panel: cannot open a window: the Qt platform plugin "nosuch" is not installed' \
+    QT_QPA_PLATFORM=nosuch "$panel"
+expect 2 "tolvek-panel: Unknown option 'no-such-option'." "$panel" --no-such-option
+run "$panel" --version && [ "$(cat "$scratch/stdout")" = "tolvek-panel $version" ] \
+    || fail "--version says: $(cat "$scratch/stdout" "$scratch/stderr")"
 echo "$(basename "$deb"): Depends: $depends"
