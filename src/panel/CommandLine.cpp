@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "process/OptionsHelp.h"
+
 #include <QCommandLineParser>
 
 #include <cstdio>
@@ -40,8 +42,6 @@ constexpr auto kQtFlags = std::to_array<QLatin1StringView>({
     QLatin1StringView("dograb"),
 });
 
-constexpr int kHelpColumn = 22;
-
 QString usage(const QList<QCommandLineOption> &options)
 {
     QString text = QStringLiteral(
@@ -49,15 +49,7 @@ QString usage(const QList<QCommandLineOption> &options)
                        "A control panel for a video projector on an RS-232C serial line.\n\n"
                        "Options:\n")
                        .arg(kProgram);
-    for (const QCommandLineOption &option : options) {
-        QStringList names;
-        for (const QString &name : option.names())
-            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-        QString left = QStringLiteral("  ") + names.join(QStringLiteral(", "));
-        if (!option.valueName().isEmpty())
-            left += QStringLiteral(" <%1>").arg(option.valueName());
-        text += left.leftJustified(kHelpColumn - 1) + QLatin1Char(' ') + option.description() + QLatin1Char('\n');
-    }
+    text += optionsHelp(options);
     text += QStringLiteral("\nThe options every Qt program takes, such as -platform and -style, apply too.\n");
     return text;
 }

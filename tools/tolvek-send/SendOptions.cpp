@@ -1,5 +1,7 @@
 #include "SendOptions.h"
 
+#include "process/OptionsHelp.h"
+
 #include "link/DeviceName.h"
 #include "link/LineFormat.h"
 #include "wire/Text.h"
@@ -13,7 +15,6 @@ namespace send {
 namespace {
 
 constexpr std::chrono::milliseconds kLongestTimeout{60'000};
-constexpr int kHelpColumn = 22;
 constexpr int kNameColumn = 22;
 
 QString usage(const QList<QCommandLineOption> &options)
@@ -33,15 +34,7 @@ QString usage(const QList<QCommandLineOption> &options)
                        "signal N. Over several ports, the worst of them.\n\n"
                        "Options:\n")
                        .arg(kProgram);
-    for (const QCommandLineOption &option : options) {
-        QStringList names;
-        for (const QString &name : option.names())
-            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-        QString left = QStringLiteral("  ") + names.join(QStringLiteral(", "));
-        if (!option.valueName().isEmpty())
-            left += QStringLiteral(" <%1>").arg(option.valueName());
-        text += left.leftJustified(kHelpColumn - 1) + QLatin1Char(' ') + option.description() + QLatin1Char('\n');
-    }
+    text += optionsHelp(options);
     return text;
 }
 

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+
+// The options part of a program's --help: one line an option, its names and value on the left,
+// what it does in a column of its own, as every program here prints it.
+QString optionsHelp(const QList<QCommandLineOption> &options);
