@@ -190,7 +190,8 @@ void TestBridge::options_data()
     QTest::newRow("empty user") << QStringList{"--username", ""} << "usage: --username needs";
     QTest::newRow("id with a level") << QStringList{"--id", "a/b"} << "usage: the id";
     QTest::newRow("id with a wildcard") << QStringList{"--id", "a+"} << "usage: the id";
-    QTest::newRow("device without a name") << QStringList{"--port", "tcp://"} << "usage: the id";
+    QTest::newRow("device without a name") << QStringList{"--port", "/dev/"} << "usage: the id";
+    QTest::newRow("gateway without a host") << QStringList{"--port", "tcp://"} << "usage: \"tcp://\" is not";
     QTest::newRow("poll negative") << QStringList{"--poll", "-1"} << "usage: the poll";
     QTest::newRow("poll fraction") << QStringList{"--poll", "1.5"} << "usage: the poll";
     QTest::newRow("poll past a day") << QStringList{"--poll", "86401"} << "usage: the poll";

@@ -1,7 +1,9 @@
 #include "Options.h"
 
 #include "Topics.h"
+#include "link/DeviceName.h"
 #include "link/LineFormat.h"
+#include "process/OptionsHelp.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -26,18 +28,22 @@ struct Parser
     explicit Parser(const QString &defaultDevice)
     {
         parser.setApplicationDescription(QStringLiteral(
-            "Bridges one projector to an MQTT broker: names published to tolvek/ID/set are sent to it one at a "
-            "time, its replies and states are published under tolvek/ID, and Home Assistant finds it by its "
-            "discovery messages.\n"
-            "DEVICE is a serial device, or tcp://HOST:PORT for a raw TCP connection to a serial-to-network "
-            "gateway.\n"
-            "Exit status: 0 ended by SIGTERM, SIGINT or SIGHUP, 2 usage error (nothing opened), 3 the broker "
-            "could not be reached for --remove-discovery."));
+            "Bridges one projector to an MQTT broker: names published to tolvek/ID/set are sent to it\n"
+            "one at a time, its replies and states are published under tolvek/ID, and Home Assistant\n"
+            "finds it by its discovery messages.\n"
+            "DEVICE is a serial device, tcp://HOST:PORT for a raw TCP connection to a serial-to-network\n"
+            "gateway (whose own speed then applies), or rfc2217://HOST:PORT for a gateway that takes\n"
+            "the speed.\n"
+            "Exit status: 0 ended by SIGTERM, SIGINT or SIGHUP, 2 usage error (nothing opened), 3 the\n"
+            "broker could not be reached for --remove-discovery."));
         port.setDescription(QStringLiteral("The device (default: %1).").arg(defaultDevice));
-        parser.addHelpOption();
-        parser.addVersionOption();
-        parser.addOptions(
-            {port, speed, broker, caFile, username, passwordFile, id, poll, prefix, noDiscovery, removeDiscovery});
+        parser.addOptions(all());
+    }
+
+    QList<QCommandLineOption> all() const
+    {
+        return {helpOption(), versionOption(), port,        speed,          broker, caFile, username, passwordFile, id,
+                poll,         prefix,          noDiscovery, removeDiscovery};
     }
 
     QCommandLineParser parser;
@@ -120,6 +126,8 @@ Options parseOptions(const QStringList &arguments, const QString &defaultDevice)
     o.device = parser.isSet(p.port) ? parser.value(p.port) : defaultDevice;
     if (o.device.isEmpty())
         return usage(QStringLiteral("--port needs a device"));
+    if (const DeviceName::Parsed device = DeviceName::parse(o.device); !device.device)
+        return usage(device.error);
     if (parser.value(p.speed) == u"19200")
         o.lineSettings = kSettings19200;
     else if (parser.value(p.speed) == u"9600")
@@ -169,7 +177,9 @@ Options parseOptions(const QStringList &arguments, const QString &defaultDevice)
 
 QString helpText(const QString &defaultDevice)
 {
-    return Parser(defaultDevice).parser.helpText();
+    const Parser p(defaultDevice);
+    return QStringLiteral("Usage: tolvek-mqtt [options]\n%1\n\nOptions:\n%2")
+        .arg(p.parser.applicationDescription(), optionsHelp(p.all()));
 }
 
 } // namespace bridge

@@ -58,10 +58,8 @@ QString usage(const QList<QCommandLineOption> &options)
 
 Outcome parse(const QStringList &arguments)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and end."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and end."));
+    const QCommandLineOption help = helpOption();
+    const QCommandLineOption version = versionOption();
     const std::array<QCommandLineOption, 2> ports{
         QCommandLineOption(QStringLiteral("com1"), QStringLiteral("The device for COM1; wins over TOLVEK_COM1."),
                            QStringLiteral("device")),

@@ -18,7 +18,23 @@ QString optionsHelp(const QList<QCommandLineOption> &options)
         QString left = QStringLiteral("  ") + names.join(QStringLiteral(", "));
         if (!option.valueName().isEmpty())
             left += QStringLiteral(" <%1>").arg(option.valueName());
-        text += left.leftJustified(kHelpColumn - 1) + QLatin1Char(' ') + option.description() + QLatin1Char('\n');
+        // A left part too long for its column has the description on a line of its own.
+        if (left.size() >= kHelpColumn)
+            text += left + QLatin1Char('\n') + QString(kHelpColumn, QLatin1Char(' '));
+        else
+            text += left.leftJustified(kHelpColumn);
+        text += option.description() + QLatin1Char('\n');
     }
     return text;
+}
+
+QCommandLineOption helpOption()
+{
+    return QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and end."));
+}
+
+QCommandLineOption versionOption()
+{
+    return QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")},
+                              QStringLiteral("Show the version and end."));
 }

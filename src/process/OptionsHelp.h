@@ -7,3 +7,7 @@
 // The options part of a program's --help: one line an option, its names and value on the left,
 // what it does in a column of its own, as every program here prints it.
 QString optionsHelp(const QList<QCommandLineOption> &options);
+
+// -h, --help and -v, --version, as every program here takes them.
+QCommandLineOption helpOption();
+QCommandLineOption versionOption();

@@ -57,10 +57,8 @@ Request fault(const QString &message)
 Request parse(const QStringList &arguments, const QString &defaultDevice)
 {
     const QString defaultTimeout = QString::number(vocabulary::kNormalTiming.replyTimeout.count());
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and end."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and end."));
+    const QCommandLineOption help = helpOption();
+    const QCommandLineOption version = versionOption();
     const QCommandLineOption listNames(QStringLiteral("list"), QStringLiteral("Print the names, texts and captions."));
     const QCommandLineOption port(
         QStringLiteral("port"),
