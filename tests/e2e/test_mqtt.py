@@ -25,6 +25,9 @@ BRIDGE = None
 MOSQUITTO = Path("/usr/sbin/mosquitto")
 BASE = "tolvek/hall/"
 ENTITIES = 38  # 31 buttons, the power switch, the input select, 5 sensors
+# How long to wait for what the bridge and the broker will do: no timing is tested here, and
+# two cores running the other end-to-end tests at the same time can make them slow.
+WAIT = 10
 
 
 class Broker:
@@ -73,7 +76,7 @@ class Listener:
     def settled(self):
         """What came before a message published now: all the retained ones, once subscribed to #."""
         self.client.publish("settled", "")
-        poll(lambda: ("settled", "", False) in self.messages, "the broker's retained messages")
+        poll(lambda: ("settled", "", False) in self.messages, "the broker's retained messages", WAIT)
         return self.messages[:self.messages.index(("settled", "", False))]
 
     def payloads(self, topic):
@@ -82,7 +85,7 @@ class Listener:
     def latest(self, topic):
         return (self.payloads(topic) or [None])[-1]
 
-    def wait(self, leaf, payload, timeout=5):
+    def wait(self, leaf, payload, timeout=WAIT):
         poll(lambda: self.latest(BASE + leaf) == payload, f"{leaf} {payload}", timeout)
 
     def configs(self):
@@ -105,8 +108,8 @@ class Bridge(unittest.TestCase):
         broker = Broker(self)
         self.bridge(broker, "--poll", "1")
         seen = Listener(self, broker)
-        poll(lambda: seen.latest(BASE + "temperature/3"), "a whole poll", 5)
-        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities")
+        poll(lambda: seen.latest(BASE + "temperature/3"), "a whole poll", WAIT)
+        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities", WAIT)
         for topic, config in seen.configs().items():
             with self.subTest(topic):
                 component = topic.split("/")[1]
@@ -131,7 +134,7 @@ class Bridge(unittest.TestCase):
         burst = ["power-on", "input-video", "menu-on", "menu-off", "freeze-on"]
         for name in burst:
             seen.publish("set", name)
-        seen.wait("state/status", "Power ON", 10)  # once warmed up
+        seen.wait("state/status", "Power ON")  # once warmed up
         seen.wait("power", "ON")
         seen.wait("input", "VIDEO")
         commands = [f for _, f in self.sim.frames() if not f.startswith("CR")]
@@ -154,7 +157,7 @@ class Bridge(unittest.TestCase):
             with self.subTest((payload or "retained")[:20]):
                 if payload:
                     seen.publish("set", payload)
-                poll(lambda: seen.latest(BASE + "error"), "an error")
+                poll(lambda: seen.latest(BASE + "error"), "an error", WAIT)
                 refusal = json.loads(seen.latest(BASE + "error"))
                 self.assertEqual(refusal["payload"], (payload or "power-on")[:256])
                 self.assertTrue(refusal["error"].startswith(error), refusal["error"])
@@ -167,7 +170,7 @@ class Bridge(unittest.TestCase):
         seen = Listener(self, broker)
         seen.wait("availability", "offline")
         seen.publish("set", "power-on")
-        poll(lambda: seen.latest(BASE + "error"), "an error")
+        poll(lambda: seen.latest(BASE + "error"), "an error", WAIT)
         self.assertRegex(json.loads(seen.latest(BASE + "error"))["error"],
                          r"^not sent: COM1 \(/nonexistent/tolvek-mqtt\): No such file")
 
@@ -179,8 +182,8 @@ class Bridge(unittest.TestCase):
         broker.proc.wait()  # its port free again
         broker.start(self)
         seen = Listener(self, broker)
-        seen.wait("availability", "online", 10)
-        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities")
+        seen.wait("availability", "online", 2 * WAIT)  # the reconnection backs off
+        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities", WAIT)
         self.assertEqual(seen.latest(BASE + "lamp-hours"), "1234")
 
     def test_a_signal_leaves_offline_retained(self):
@@ -192,14 +195,14 @@ class Bridge(unittest.TestCase):
                 bridge.send_signal(number)
                 self.assertEqual(bridge.wait(5), 0)
                 after = Listener(self, broker, BASE + "availability")
-                poll(lambda: after.messages, "availability")
+                poll(lambda: after.messages, "availability", WAIT)
                 self.assertEqual(after.messages, [(BASE + "availability", "offline", True)])
 
     def test_remove_discovery_empties_every_config(self):
         broker = Broker(self)
         bridge = self.bridge(broker, "--poll", "0")
         seen = Listener(self, broker)
-        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities")
+        poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities", WAIT)
         bridge.terminate()
         self.assertEqual(bridge.wait(5), 0)
         run = subprocess.run([BRIDGE, "--broker", broker.url(), "--id", "hall", "--remove-discovery"], timeout=10)
