@@ -5,6 +5,7 @@
 CommControl::CommControl(QObject *parent)
     : QObject(parent)
     , m_settings(kSettings9600) // a serial control's own until the panel sets its line
+    , m_lineFormat(*LineFormat::parse(m_settings))
 {
 }
 
@@ -20,9 +21,11 @@ CommError CommControl::setCommPort(int port)
 
 CommError CommControl::setSettings(const QString &settings)
 {
-    if (!LineFormat::parse(settings))
+    const std::optional<LineFormat> line = LineFormat::parse(settings);
+    if (!line)
         return tr("The line settings \"%1\" are not valid.").arg(settings);
     m_settings = settings;
+    m_lineFormat = *line;
     if (!portOpen() && !portOpening())
         return std::nullopt;
     return applySettings();
@@ -41,12 +44,19 @@ CommError CommControl::setPortOpen(bool open)
 
 CommError CommControl::setOutput(const QByteArray &bytes)
 {
+    if (CommError refusal = writeRefusal())
+        return refusal;
+    return write(bytes);
+}
+
+CommError CommControl::writeRefusal() const
+{
     // Not the device of commPort(): after a failed change that names the fallback port.
     if (portOpening())
         return tr("The port is not open yet: its connection is under way.");
     if (!portOpen())
         return tr("The port is not open.");
-    return write(bytes);
+    return std::nullopt;
 }
 
 void CommControl::raise(CommEvent event)

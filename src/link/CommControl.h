@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineFormat.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -36,6 +38,8 @@ public:
     // that is opening.
     [[nodiscard]] CommError setSettings(const QString &settings);
     QString settings() const { return m_settings; }
+    // The settings taken apart, as a device applies them.
+    const LineFormat &lineFormat() const { return m_lineFormat; }
 
     virtual bool portOpen() const = 0;
     // Closing a closed port is not a failure. A device that connects in the background returns
@@ -47,6 +51,8 @@ public:
 
     // Puts the bytes on the line as they are, at once; refused unless the port is open.
     [[nodiscard]] CommError setOutput(const QByteArray &bytes);
+    // Why a write would be refused now; empty while the port is open.
+    [[nodiscard]] CommError writeRefusal() const;
     // Everything received and waiting; taking it empties the wait.
     virtual QByteArray input() = 0;
 
@@ -71,8 +77,19 @@ protected:
 
     void raise(CommEvent event);
 
+    // The bytes, whole, to a device that would otherwise keep them for the event loop's next turn.
+    template <typename Device>
+    [[nodiscard]] static CommError writeNow(Device &device, QByteArrayView bytes)
+    {
+        if (device.write(bytes.data(), bytes.size()) != bytes.size())
+            return device.errorString();
+        device.flush();
+        return std::nullopt;
+    }
+
 private:
     int m_commPort = 1;
     QString m_settings;
+    LineFormat m_lineFormat;
     CommEvent m_event = CommEvent::None;
 };

@@ -65,11 +65,7 @@ CommError GatewayCommControl::put(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return std::nullopt;
-    if (m_socket->write(bytes.data(), bytes.size()) != bytes.size())
-        return m_socket->errorString();
-    // Out now rather than at the next turn of the event loop, as with the serial port.
-    m_socket->flush();
-    return std::nullopt;
+    return writeNow(*m_socket, bytes);
 }
 
 void GatewayCommControl::socketConnected()

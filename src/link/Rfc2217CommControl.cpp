@@ -5,28 +5,21 @@ Rfc2217CommControl::Rfc2217CommControl(const TimerFactory &makeTimer, QObject *p
 {
 }
 
-LineFormat Rfc2217CommControl::line() const
-{
-    const std::optional<LineFormat> line = LineFormat::parse(settings());
-    Q_ASSERT(line);
-    return *line;
-}
-
 void Rfc2217CommControl::connected()
 {
     m_client = {}; // each connection negotiates afresh
-    (void)put(m_client.start(line()));
+    (void)put(m_client.start(lineFormat()));
 }
 
 CommError Rfc2217CommControl::applySettings()
 {
     // Before the connection is up, its start carries the settings.
-    return connectionUp() ? put(m_client.setLine(line())) : std::nullopt;
+    return connectionUp() ? put(m_client.setLine(lineFormat())) : std::nullopt;
 }
 
 QString Rfc2217CommControl::notReady() const
 {
-    return tr("the gateway did not set its serial port to %1 baud").arg(line().baudRate);
+    return tr("the gateway did not set its serial port to %1 baud").arg(lineFormat().baudRate);
 }
 
 GatewayCommControl::Unwrapped Rfc2217CommControl::unwrap(QByteArrayView bytes)
@@ -40,7 +33,7 @@ GatewayCommControl::Unwrapped Rfc2217CommControl::unwrap(QByteArrayView bytes)
             break;
         case Rfc2217Client::EventKind::BaudRate:
             // The reports follow the requests in order: the one for the settings in force ends the wait.
-            if (event.value == line().baudRate)
+            if (event.value == lineFormat().baudRate)
                 ready();
             break;
         case Rfc2217Client::EventKind::ComPortAccepted:

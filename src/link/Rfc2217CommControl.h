@@ -24,7 +24,6 @@ private:
     QByteArray wrap(QByteArrayView data) const override { return m_client.encode(data); }
     QString notReady() const override;
     CommError applySettings() override;
-    LineFormat line() const;
 
     Rfc2217Client m_client;
 };

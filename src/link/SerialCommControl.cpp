@@ -58,10 +58,9 @@ SerialCommControl::~SerialCommControl()
 
 CommError SerialCommControl::applySettings()
 {
-    const std::optional<LineFormat> s = LineFormat::parse(settings());
-    Q_ASSERT(s);
-    if (!m_port->setBaudRate(s->baudRate) || !m_port->setParity(s->parity) || !m_port->setDataBits(s->dataBits)
-        || !m_port->setStopBits(s->stopBits) || !m_port->setFlowControl(QSerialPort::NoFlowControl))
+    const LineFormat &line = lineFormat();
+    if (!m_port->setBaudRate(line.baudRate) || !m_port->setParity(line.parity) || !m_port->setDataBits(line.dataBits)
+        || !m_port->setStopBits(line.stopBits) || !m_port->setFlowControl(QSerialPort::NoFlowControl))
         return m_port->errorString();
     return std::nullopt;
 }
@@ -91,11 +90,7 @@ void SerialCommControl::closePort()
 
 CommError SerialCommControl::write(const QByteArray &bytes)
 {
-    if (m_port->write(bytes) != bytes.size())
-        return m_port->errorString();
-    // QSerialPort would otherwise leave the bytes for the next turn of the event loop.
-    m_port->flush();
-    return std::nullopt;
+    return writeNow(*m_port, bytes);
 }
 
 CommError SerialCommControl::openingFailure(const QString &device) const

@@ -50,16 +50,13 @@ void NameSender::finish(const CommError &failure)
         this, [this, failure] { emit finished(failure); }, Qt::QueuedConnection);
 }
 
-void NameSender::takeReply()
+void NameSender::takeReply(const QByteArray &, QByteArrayView received)
 {
-    // Only what came since the send: the transfer's buffer still holds the replies before it.
+    // What came since the send, bounded as the transfer bounds it.
     if (!m_current)
         return;
-    const QByteArrayView added = m_transfer.state().ReceiveBuffer.lastChange().added;
-    // Bounded as the transfer's buffer is, keeping what came first.
-    m_current->received.append(
-        added.first(std::min(added.size(), ReceivedBytes::kCapacity - m_current->received.size())));
-    if (endsReply(m_current->named, added.back()))
+    m_current->received = received.toByteArray();
+    if (endsReply(m_current->named, received.back()))
         endReply();
 }
 
@@ -87,7 +84,7 @@ void NameSender::loseDevice()
     if (comm.commEvent() != CommEvent::DeviceLost || !answerCurrent())
         return;
     m_pending.clear();
-    const CommError refusal = comm.setOutput({});
+    const CommError refusal = comm.writeRefusal();
     finish(refusal ? CommError(onPort(comm.commPort(), *refusal)) : std::nullopt);
 }
 

@@ -52,7 +52,7 @@ Q_SIGNALS:
 
 private:
     void sendNext();
-    void takeReply();
+    void takeReply(const QByteArray &sent, QByteArrayView received);
     void endReply();
     bool answerCurrent();
     void loseDevice();
