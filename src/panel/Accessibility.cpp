@@ -74,8 +74,8 @@ public:
 // A control of the panel as Qt's own interface shows it, except that it does not report
 // itself showing while the shortened window cuts it off: Qt 6.4 only knows hidden widgets.
 // A press is a click, as with the mouse, so that an option's choice runs, and a hold button's
-// press and release at once. A frame is a
-// grouping: a window is what a screen reader announces as one, and the panel is one window.
+// press and release at once. A frame is a grouping: a window is what a screen reader announces
+// as one, and the panel is one window.
 class ControlAccessible final : public QAccessibleWidget
 {
 public:
