@@ -7,8 +7,6 @@
 
 namespace {
 
-// The port the bridge uses; its device is set for the run.
-constexpr int kPort = 1;
 // Polls in a row without a reply before the projector is offline.
 constexpr int kSilentPollsOffline = 2;
 
@@ -27,6 +25,13 @@ Bridge::Bridge(MqttClient &mqtt, Transfer &transfer, Settings settings, QObject 
     connect(&m_mqtt, &MqttClient::received, this, &Bridge::take);
     connect(&m_mqtt, &MqttClient::finished, this, &Bridge::stopped);
     connect(&m_transfer.comm(), &CommControl::openFinished, this, &Bridge::portOpened);
+    // A device lost between names is noticed as one lost during a name is: the next command
+    // or poll opens the port again.
+    connect(&m_transfer.comm(), &CommControl::onComm, this, [this] {
+        CommControl &comm = m_transfer.comm();
+        if (comm.commEvent() == CommEvent::DeviceLost && m_portOpen)
+            portLost(portMessage(comm.writeRefusal().value_or(QString())));
+    });
     m_pollTimer.setInterval(m_settings.poll);
     connect(&m_pollTimer, &QTimer::timeout, this, [this] {
         if (!m_portOpen)
@@ -75,7 +80,7 @@ void Bridge::openPort()
 void Bridge::portOpened(const CommError &failure)
 {
     if (failure) {
-        const QString message = onPort(kPort, *failure);
+        const QString message = portMessage(*failure);
         if (std::exchange(m_portFailure, message) != message)
             emit note(message);
         refuseWaiting(message);
@@ -85,10 +90,17 @@ void Bridge::portOpened(const CommError &failure)
     m_portOpen = true;
     m_silentPolls = 0;
     if (!std::exchange(m_portFailure, QString()).isEmpty())
-        emit note(onPort(kPort, QStringLiteral("open again")));
+        emit note(portMessage(QStringLiteral("open again")));
     showAvailability();
     if (m_settings.poll.count() > 0)
         queuePoll();
+    // Names from the broker may have waited for a gateway to answer.
+    sendNext();
+}
+
+QString Bridge::portMessage(const QString &message) const
+{
+    return onPort(m_transfer.comm().commPort(), message);
 }
 
 void Bridge::portLost(const QString &failure)
@@ -106,8 +118,17 @@ void Bridge::refuseWaiting(const QString &failure)
 {
     for (const Job &job : std::exchange(m_queue, {}))
         if (job.fromBroker)
-            refuse(QByteArray(job.named.name.data(), qsizetype(job.named.name.size())),
-                   QStringLiteral("not sent: %1").arg(failure));
+            refuseJob(job, failure);
+}
+
+void Bridge::refuseJob(const Job &job, const QString &failure)
+{
+    refuse(QByteArray(job.named.name.data(), qsizetype(job.named.name.size())), notSent(failure));
+}
+
+QString Bridge::notSent(const QString &failure)
+{
+    return QStringLiteral("not sent: %1").arg(failure);
 }
 
 void Bridge::brokerConnected()
@@ -139,7 +160,7 @@ void Bridge::take(const MqttClient::Message &message)
         openPort();
     // A command met by a gateway still connecting waits for it, as a poll does.
     if (!m_portOpen && !m_transfer.comm().portOpening())
-        return refuse(message.payload, QStringLiteral("not sent: %1").arg(m_portFailure));
+        return refuse(message.payload, notSent(m_portFailure));
     // The states after each command: a poll begun before it starts again after it.
     const bool pollWaiting = m_queue.removeIf([](const Job &job) { return !job.fromBroker; }) > 0;
     m_queue.append(Job{*named, true, false});
@@ -186,9 +207,9 @@ void Bridge::sent(const CommError &failure)
     const std::optional<Job> job = std::exchange(m_current, std::nullopt);
     if (failure) {
         if (job && job->fromBroker)
-            refuse(QByteArray(job->named.name.data(), qsizetype(job->named.name.size())),
-                   QStringLiteral("not sent: %1").arg(*failure));
-        portLost(*failure);
+            refuseJob(*job, *failure);
+        if (m_portOpen) // else the loss was told as it came
+            portLost(*failure);
         return;
     }
     sendNext();

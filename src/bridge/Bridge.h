@@ -52,6 +52,10 @@ private:
     void portOpened(const CommError &failure);
     void portLost(const QString &failure);
     void refuseWaiting(const QString &failure);
+    void refuseJob(const Job &job, const QString &failure);
+    static QString notSent(const QString &failure);
+    // A message about the port, naming it and its device.
+    QString portMessage(const QString &message) const;
     void brokerConnected();
     void take(const MqttClient::Message &message);
     void queuePoll();

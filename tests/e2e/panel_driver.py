@@ -115,13 +115,14 @@ def xdotool(*args):
 
 class Simulator:
     """projector-sim on a pseudo-terminal, behind a link in a directory of its own; or, with
-    tcp, on a free loopback port, its link then its tcp:// address."""
+    tcp (True for any free port, or "127.0.0.1:PORT"), on the loopback, its link then its
+    tcp:// address."""
 
     def __init__(self, test, *options, tcp=False):
         work = Path(tempfile.mkdtemp(prefix="tolvek-e2e-"))
         test.addCleanup(shutil.rmtree, work)
         self.link, self.log = work / "projector", work / "frames.log"
-        where = ("--tcp", "127.0.0.1:0") if tcp else ("--link", self.link)
+        where = ("--tcp", "127.0.0.1:0" if tcp is True else tcp) if tcp else ("--link", self.link)
         self.proc = spawn(test, SIM, *where, "--log", self.log, *options, stdout=subprocess.PIPE, text=True)
         self.device = self.proc.stdout.readline().strip()
         if tcp:

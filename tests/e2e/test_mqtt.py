@@ -174,6 +174,22 @@ class Bridge(unittest.TestCase):
         self.assertRegex(json.loads(seen.latest(BASE + "error"))["error"],
                          r"^not sent: COM1 \(/nonexistent/tolvek-mqtt\): No such file")
 
+    def test_a_gateway_that_hangs_up_is_offline_and_a_command_connects_again(self):
+        sim = Simulator(self, "--hangup-after", "6", tcp=True)
+        broker = Broker(self)
+        self.bridge(broker, "--poll", "0", device=sim.link)
+        seen = Listener(self, broker)
+        seen.wait("availability", "online")
+        seen.publish("set", "power-on")
+        # The command and the poll after it, answered; then it hangs up between names.
+        self.assertEqual(sim.proc.wait(5), 0)
+        seen.wait("availability", "offline")
+        # Back at the same address: the next command waits for the connection, then goes.
+        sim = Simulator(self, tcp=sim.link.removeprefix("tcp://"))
+        seen.publish("set", "input-video")
+        self.assertEqual(sim.wait(1)[0][1], "C07\\r")
+        seen.wait("availability", "online")
+
     def test_a_broker_restarted_gets_availability_discovery_and_states_again(self):
         broker = Broker(self, status=-signal.SIGKILL)
         self.bridge(broker, "--poll", "1")
