@@ -248,6 +248,7 @@ void TestTcpPort::switchesBetweenSerialAndNetworkPorts()
 {
     // COM1 a serial device (a pseudo-terminal), COM2 the gateway, chosen as the port panel does.
     const Pty pty;
+    QVERIFY(!pty.path.isEmpty()); // an empty name would be the platform's own COM1
     qputenv("TOLVEK_COM1", pty.path.toLocal8Bit());
     qputenv("TOLVEK_COM2", gateway("tcp").toUtf8());
 

@@ -8,6 +8,7 @@ import fcntl
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -15,6 +16,11 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+
+# Run by hand as well as by ctest: a port a test leaves unnamed must never be a real /dev/ttyS*.
+for _port in ("TOLVEK_COM1", "TOLVEK_COM2"):
+    if not os.environ.get(_port):
+        os.environ[_port] = f"/nonexistent/{_port.lower()}"
 
 WIDTH, CLOSED_DEPTH, FULL_DEPTH = 618, 321, 441  # client pixels at 96 dpi
 PANEL = SIM = None
@@ -84,11 +90,30 @@ def lock_files(device):
     return list(Path("/run/lock").glob("LCK.." + str(device).removeprefix("/dev/").replace("/", "_")))
 
 
+def scratch(test, prefix):
+    """A directory of the test's own, removed after it."""
+    work = Path(tempfile.mkdtemp(prefix=prefix))
+    test.addCleanup(shutil.rmtree, work)
+    return work
+
+
+def free_port():
+    """A loopback port nothing listens on, for a peer the test starts."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
 def tcp_sockets():
     """(local port, remote port, state, inode) of every TCP socket over IPv4."""
     for row in Path("/proc/net/tcp").read_text().splitlines()[1:]:
         r = row.split()
         yield int(r[1].rsplit(":", 1)[1], 16), int(r[2].rsplit(":", 1)[1], 16), r[3], r[9]
+
+
+def listening(port):
+    """Whether something listens on the loopback port."""
+    return any(state == "0A" and local == port for local, _, state, _ in tcp_sockets())
 
 
 def holds(proc):
@@ -119,8 +144,7 @@ class Simulator:
     tcp:// address."""
 
     def __init__(self, test, *options, tcp=False):
-        work = Path(tempfile.mkdtemp(prefix="tolvek-e2e-"))
-        test.addCleanup(shutil.rmtree, work)
+        work = scratch(test, "tolvek-e2e-")
         self.link, self.log = work / "projector", work / "frames.log"
         where = ("--tcp", "127.0.0.1:0" if tcp is True else tcp) if tcp else ("--link", self.link)
         self.proc = spawn(test, SIM, *where, "--log", self.log, *options, stdout=subprocess.PIPE, text=True)
@@ -265,8 +289,14 @@ def main():
                              "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL, preexec_fn=die_with_us)
     os.close(write_end)
     os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
-    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    passed = run_tests()
     shutil.rmtree(os.environ["XDG_RUNTIME_DIR"])
     xvfb.kill()
     xvfb.wait()
-    sys.exit(not program.result.wasSuccessful())
+    sys.exit(not passed)
+
+
+def run_tests():
+    """The tests the arguments after the programs name, or all; whether they passed."""
+    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
+    return program.result.wasSuccessful()

@@ -3,27 +3,14 @@ on one loopback port, telnet with RFC 2217 on another.
 Run as  python3 test_gateways.py PANEL SIM SEND [unittest arguments]."""
 
 import os
-import shutil
-import socket
 import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
-from panel_driver import RXD, Panel, Simulator, holds, main, poll, spawn, tcp_sockets
+from panel_driver import RXD, Panel, Simulator, free_port, holds, listening, main, poll, scratch, spawn
 
 SER2NET = "/usr/sbin/ser2net"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def listening(port):
-    return any(state == "0A" and local == port for local, _, state, _ in tcp_sockets())
 
 
 def speed(device):
@@ -34,8 +21,7 @@ class Gateway:
     """ser2net before a device, both ways of reaching it on free ports, stopped by PID after the test."""
 
     def __init__(self, test, device):
-        work = Path(tempfile.mkdtemp(prefix="tolvek-ser2net-"))
-        test.addCleanup(shutil.rmtree, work)
+        work = scratch(test, "tolvek-ser2net-")
         ports = {"tcp": free_port(), "telnet(rfc2217),tcp": free_port()}
         (work / "ser2net.yaml").write_text("%YAML 1.1\n---\n" + "".join(
             f"connection: &port{n}\n    accepter: {accepter},127.0.0.1,{port}\n    enable: on\n"
@@ -59,7 +45,8 @@ class Gateways(unittest.TestCase):
             with self.subTest(device):
                 poll(gateway.idle, "the device free for the next client")
                 frames = len(sim.frames())
-                run = subprocess.run([SEND, "--port", device, "input-video", "mode"], capture_output=True, text=True)
+                run = subprocess.run([SEND, "--port", device, "input-video", "mode"], capture_output=True, text=True,
+                                     timeout=30)
                 self.assertEqual((run.returncode, run.stdout.partition("\n")[0]), (0, "ACK"), run.stderr)
                 panel = Panel(self, device)
                 panel.open_monitor()  # while it connects

@@ -3,18 +3,15 @@ commands and states, refusals, a broker that dies and comes back, and the goodby
 Run as  python3 test_mqtt.py BRIDGE SIM [unittest arguments]."""
 
 import json
-import shutil
 import signal
-import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import unittest
 from pathlib import Path
 
 import panel_driver
-from panel_driver import Simulator, poll, spawn
+from panel_driver import Simulator, free_port, listening, poll, run_tests, scratch, spawn
 
 try:
     import paho.mqtt.client as mqtt
@@ -35,22 +32,15 @@ class Broker:
     it holds was published since it started."""
 
     def __init__(self, test, status=0):
-        with socket.socket() as s:
-            s.bind(("127.0.0.1", 0))
-            self.port = s.getsockname()[1]
-        work = Path(tempfile.mkdtemp(prefix="tolvek-mqtt-"))
-        test.addCleanup(shutil.rmtree, work)
+        self.port = free_port()
+        work = scratch(test, "tolvek-mqtt-")
         self.conf = work / "mosquitto.conf"
         self.conf.write_text(f"listener {self.port} 127.0.0.1\nallow_anonymous true\npersistence false\n")
         self.start(test, status)
 
     def start(self, test, status=0):
         self.proc = spawn(test, MOSQUITTO, "-c", self.conf, status=status, stderr=subprocess.DEVNULL)
-        poll(self.listening, "the broker listening", 5)
-
-    def listening(self):
-        with socket.socket() as s:
-            return s.connect_ex(("127.0.0.1", self.port)) == 0
+        poll(lambda: listening(self.port), "the broker listening", 5)
 
     def url(self):
         return f"mqtt://127.0.0.1:{self.port}"
@@ -239,5 +229,4 @@ class Bridge(unittest.TestCase):
 
 if __name__ == "__main__":
     BRIDGE, panel_driver.SIM = (Path(a).resolve() for a in sys.argv[1:3])
-    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
-    sys.exit(not program.result.wasSuccessful())
+    sys.exit(not run_tests())

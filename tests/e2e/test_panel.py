@@ -3,15 +3,12 @@ monitor view, a line that misbehaves, and what a screen reader finds."""
 
 import collections
 import re
-import shutil
 import signal
-import tempfile
 import time
 import unittest
-from pathlib import Path
 
 from panel_driver import (CLOSED_DEPTH, RXD, STATUS_LINE, TXD, Panel, Simulator, exclusive, extents, lock_files, main,
-                          poll, showing, xdotool)
+                          poll, scratch, showing, xdotool)
 
 # Every one-shot button, status query and arrow (a click presses and releases it at once) by its
 # accessible name, with the frame a click on it must send.
@@ -108,8 +105,7 @@ class Accessibility(unittest.TestCase):
                 pass
             return [told.get(line, 0) for line in lines]
 
-        com1 = Path(tempfile.mkdtemp(prefix="tolvek-e2e-")) / "com1"
-        self.addCleanup(shutil.rmtree, com1.parent)
+        com1 = scratch(self, "tolvek-e2e-") / "com1"
         panel = Panel(self, com1, wait=False)
         panel.dismiss_the_box()  # its event loop lets the panel meet the bus before its window shows
         window, *controls = panel.tree()

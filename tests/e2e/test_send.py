@@ -13,7 +13,7 @@ import unittest
 from pathlib import Path
 
 import panel_driver
-from panel_driver import Simulator, exclusive, poll, spawn
+from panel_driver import Simulator, exclusive, poll, run_tests, spawn, tcp_sockets
 
 SEND = None
 
@@ -26,7 +26,7 @@ def ports(*devices):
     return [a for d in devices for a in ("--port", d)]
 
 
-def listening(test, backlog=8):
+def listener(test, backlog=8):
     s = socket.create_server(("127.0.0.1", 0), backlog=backlog)
     test.addCleanup(s.close)
     return s, "tcp://127.0.0.1:%d" % s.getsockname()[1]
@@ -41,7 +41,7 @@ def refusing(test):
 
 def gateway(test, answer):
     """A gateway the test plays: answer(connection) talks to each client in turn."""
-    s, address = listening(test)
+    s, address = listener(test)
     test.addCleanup(s.shutdown, socket.SHUT_RDWR)  # wakes the accept, before the close
 
     def serve():
@@ -126,16 +126,16 @@ class ManyPorts(unittest.TestCase):
         self.assertEqual(run.returncode, 1, run.stderr)
 
     def test_a_signal_while_connecting_ends_it(self):
-        s, address = listening(self, backlog=0)
+        s, address = listener(self, backlog=0)
         self.enterContext(socket.create_connection(s.getsockname()))  # the one the queue holds: the next waits
         tool = spawn(self, SEND, "--port", address, "status", status=128 + signal.SIGTERM)
-        syn_sent = "0100007F:%04X 02" % s.getsockname()[1]  # /proc/net/tcp: the far end, the state
-        poll(lambda: syn_sent in Path("/proc/net/tcp").read_text(), "tolvek-send connecting")
+        port = s.getsockname()[1]
+        poll(lambda: any(state == "02" and remote == port for _, remote, state, _ in tcp_sockets()),
+             "tolvek-send connecting")  # SYN sent
         tool.send_signal(signal.SIGTERM)
         self.assertEqual(tool.wait(10), 128 + signal.SIGTERM)
 
 
 if __name__ == "__main__":
     SEND, panel_driver.SIM = (Path(a).resolve() for a in sys.argv[1:3])
-    program = unittest.main(argv=[sys.argv[0], *sys.argv[3:]], verbosity=2, exit=False)
-    sys.exit(not program.result.wasSuccessful())
+    sys.exit(not run_tests())
