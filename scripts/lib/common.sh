@@ -43,8 +43,14 @@ build_tests() {
     configure_in "$TOLVEK_BUILD" "$TOLVEK_BUILD_OPTIONS"
     grep -qiE '^BUILD_TESTING:BOOL=(ON|1|YES|TRUE|Y)$' "$TOLVEK_BUILD/CMakeCache.txt" \
         || cmake -S "$TOLVEK_ROOT" -B "$TOLVEK_BUILD" -DBUILD_TESTING=ON >/dev/null
-    cmake --build "$TOLVEK_BUILD" -j "$(nproc)"
+    build_panel
 }
+
+# run_ctest DIR [CTEST ARGUMENTS]: the tests of a build directory, a job per core. Finding no
+# tests is a failure: a folder configured without them must not pass having run nothing.
+run_ctest() (
+    cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "$(nproc)" "$@"
+)
 
 # build_in DIR "CMAKE OPTIONS" [TARGETS]: the same in a build directory of its own.
 build_in() {

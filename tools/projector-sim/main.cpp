@@ -47,7 +47,9 @@ int main(int argc, char **argv)
 
     if (!opts.link.empty())
         removeLink(opts.link, device);
-    if (log && std::fclose(log) != 0 && rc == 0)
-        rc = complain("cannot write " + opts.logPath) ? 0 : 1;
+    if (log && std::fclose(log) != 0 && rc == 0) {
+        complain("cannot write " + opts.logPath);
+        rc = 1;
+    }
     return rc;
 }
