@@ -1,6 +1,7 @@
 #include "Topics.h"
 
 #include "commands/Vocabulary.h"
+#include "status/Decode.h"
 #include "status/ReplyValue.h"
 #include "wire/Text.h"
 
@@ -60,6 +61,16 @@ constexpr auto kPlainStates = std::to_array<Plain>({
     {Reading::Mode, "Computer", "PC"},
     {Reading::Mode, "Video", "VIDEO"},
 });
+
+// Each state is keyed by words the decoder gives: a word changed there must change here too.
+constexpr bool plainStatesAreWords()
+{
+    for (const Plain &p : kPlainStates)
+        if (!decode::givesWords(p.reading, p.words))
+            return false;
+    return true;
+}
+static_assert(plainStatesAreWords());
 
 // A reading shown as a sensor. With no leaf of its own its state is the query's words; a reading
 // of several numbers is as many sensors, numbered from 1.

@@ -12,38 +12,6 @@
 
 namespace {
 
-struct Word
-{
-    std::string_view rendered; // the first positions of the rendering
-    std::string_view text;
-};
-
-constexpr auto kStatusWords = std::to_array<Word>({
-    {" 0 0", " Power ON"},
-    {" 8 0", " Stand by"},
-    {" 4 0", " Count down"},
-    {" 2 0", " Cooling down"},
-    {" 1 0", " Power abnormality"},
-    {" 8 8", " Temperature abnormality"},
-    {" 0 8", " Temperature abnormality"},
-    {" 2 4", " Power Management Cooling"},
-    {" 0 4", " Power Management"},
-    {" 2 8", " Temperature abnormality"},
-    {" 0 2", " Key input prohibition"},
-});
-
-constexpr auto kModeWords = std::to_array<Word>({
-    {" 1", " Computer"},
-    {" 3", " Video"},
-});
-
-constexpr auto kSettingWords = std::to_array<Word>({
-    {" 1 1", " Normally"},
-    {" 1 0", " Top/Bottom reversal"},
-    {" 0 1", " Left/Right reversal"},
-    {" 0 0", " Top/Bottom , Left/Right reversal"},
-});
-
 // No reading goes past position 34 of the rendering, and every byte renders as at least two
 // positions after the leading one: the first 17 bytes are all a reply is read from.
 constexpr qsizetype kPositionsRead = 34;
@@ -59,11 +27,11 @@ QStringView positions(QStringView t, qsizetype a, qsizetype b)
 }
 
 template <std::size_t N>
-QString lookUp(const std::array<Word, N> &words, qsizetype width, QStringView t, const QString &current)
+QString lookUp(const std::array<decode::Word, N> &words, qsizetype width, QStringView t, const QString &current)
 {
     const QStringView key = t.first(std::min(width, t.size()));
     QString line = current;
-    for (const Word &w : words) // independent tests, as the codes are distinct
+    for (const decode::Word &w : words) // independent tests, as the codes are distinct
         if (key == latin1(w.rendered))
             line = latin1(w.text);
     return line;
@@ -82,20 +50,23 @@ const vocabulary::Query *queryAnswered(QByteArrayView sent)
 QString decodeStatus(QByteArrayView sent, QByteArrayView received, const QString &statusLine)
 {
     const vocabulary::Query *query = queryAnswered(sent);
-    if (!query)
-        return statusLine;
+    return query ? decodeReading(*query, received, statusLine) : statusLine;
+}
+
+QString decodeReading(const vocabulary::Query &query, QByteArrayView received, const QString &statusLine)
+{
     const QString t = tolvek::render(received.first(std::min(received.size(), kBytesRead)));
 
-    switch (query->reading) {
+    switch (query.reading) {
     case vocabulary::Reading::Status:
-        return lookUp(kStatusWords, 4, t, statusLine);
+        return lookUp(decode::kStatusWords, 4, t, statusLine);
     case vocabulary::Reading::Mode:
-        return lookUp(kModeWords, 2, t, statusLine);
+        return lookUp(decode::kModeWords, 2, t, statusLine);
     case vocabulary::Reading::Temperatures:
         return QStringLiteral("  S1=") % positions(t, 1, 10) % QLatin1StringView(" C ,  S2=") % positions(t, 15, 22)
             % QLatin1StringView(" C ,  S3=") % positions(t, 26, 34) % QLatin1StringView(" C");
     case vocabulary::Reading::Setting:
-        return lookUp(kSettingWords, 4, t, statusLine);
+        return lookUp(decode::kSettingWords, 4, t, statusLine);
     case vocabulary::Reading::LampTime:
         return positions(t, 1, 8) % QLatin1StringView(" Hour");
     }

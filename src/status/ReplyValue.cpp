@@ -53,7 +53,7 @@ QJsonValue replyValue(const vocabulary::Query &query, QByteArrayView received)
     case vocabulary::Reading::Status:
     case vocabulary::Reading::Mode:
     case vocabulary::Reading::Setting:
-        if (const QString words = decodeStatus(framed(query.text), received, QString()).trimmed(); !words.isEmpty())
+        if (const QString words = decodeReading(query, received, QString()).trimmed(); !words.isEmpty())
             return words;
         return QJsonValue::Null;
     case vocabulary::Reading::LampTime:
