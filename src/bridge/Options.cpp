@@ -48,8 +48,8 @@ struct Parser
 
     QCommandLineParser parser;
     QCommandLineOption port{QStringLiteral("port"), QString(), QStringLiteral("DEVICE")};
-    QCommandLineOption speed{QStringLiteral("speed"), QStringLiteral("19200 or 9600 baud."), QStringLiteral("BAUD"),
-                             QStringLiteral("19200")};
+    QCommandLineOption speed{QStringLiteral("speed"), QStringLiteral("%1 baud.").arg(speedChoices()),
+                             QStringLiteral("BAUD"), kSpeeds.front().baud};
     QCommandLineOption broker{
         QStringLiteral("broker"),
         QStringLiteral("mqtt://HOST[:PORT], or mqtts://HOST[:PORT] for TLS (default: %1).").arg(kDefaultBroker),
@@ -128,12 +128,10 @@ Options parseOptions(const QStringList &arguments, const QString &defaultDevice)
         return usage(QStringLiteral("--port needs a device"));
     if (const DeviceName::Parsed device = DeviceName::parse(o.device); !device.device)
         return usage(device.error);
-    if (parser.value(p.speed) == u"19200")
-        o.lineSettings = kSettings19200;
-    else if (parser.value(p.speed) == u"9600")
-        o.lineSettings = kSettings9600;
-    else
-        return usage(QStringLiteral("the speed is 19200 or 9600, not \"%1\"").arg(parser.value(p.speed)));
+    const std::optional<QLatin1StringView> settings = settingsForSpeed(parser.value(p.speed));
+    if (!settings)
+        return usage(QStringLiteral("the speed is %1, not \"%2\"").arg(speedChoices(), parser.value(p.speed)));
+    o.lineSettings = *settings;
 
     const std::optional<MqttClient::Broker> broker = brokerOf(parser.value(p.broker));
     if (!broker)

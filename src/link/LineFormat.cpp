@@ -2,6 +2,22 @@
 
 #include <QStringList>
 
+std::optional<QLatin1StringView> settingsForSpeed(QStringView baud)
+{
+    for (const Speed &s : kSpeeds)
+        if (baud == s.baud)
+            return s.settings;
+    return std::nullopt;
+}
+
+QString speedChoices()
+{
+    QStringList names;
+    for (const Speed &s : kSpeeds)
+        names.append(s.baud);
+    return names.join(QStringLiteral(" or "));
+}
+
 std::optional<LineFormat> LineFormat::parse(const QString &text)
 {
     const QStringList parts = text.split(u',');

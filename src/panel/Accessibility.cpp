@@ -2,6 +2,7 @@
 
 #include "MonitorLine.h"
 #include "PanelButton.h"
+#include "wire/Text.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -12,11 +13,6 @@
 namespace accessibility {
 
 namespace {
-
-QString qs(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
 
 struct GlyphWord
 {
@@ -163,13 +159,13 @@ QAccessibleInterface *controlAccessible(const QString &, QObject *object)
 
 QString spokenName(std::string_view heading, std::string_view caption, std::string_view pattern)
 {
-    QString said = qs(caption);
+    QString said = qstring(caption);
     for (const GlyphWord &g : kGlyphWords)
         if (caption == g.glyph)
-            said = qs(g.word);
-    QString name = qs(pattern).replace(QLatin1StringView("%1"), said);
+            said = qstring(g.word);
+    QString name = qstring(pattern).replace(QLatin1StringView("%1"), said);
     if (!heading.empty())
-        name.prepend(qs(heading) + u' ');
+        name.prepend(qstring(heading) + u' ');
     return name.simplified();
 }
 
@@ -191,10 +187,11 @@ void describe(QWidget *widget, const layout::Control &control)
     }
     for (const Described &d : kDescribed)
         if (d.control == control.name)
-            widget->setAccessibleDescription(qs(d.description));
+            widget->setAccessibleDescription(qstring(d.description));
     for (const Group &g : kGroups)
         if (g.frame == control.name)
-            widget->setAccessibleName(qs(g.heading.empty() ? g.named : layout::find(g.heading)->caption).simplified());
+            widget->setAccessibleName(
+                qstring(g.heading.empty() ? g.named : layout::find(g.heading)->caption).simplified());
 }
 
 } // namespace accessibility

@@ -94,8 +94,7 @@ Outcome parse(const QStringList &arguments)
     if (parser.isSet(help))
         return {.action = Action::ShowHelp, .text = usage(ours)};
     if (parser.isSet(version))
-        return {.action = Action::ShowVersion,
-                .text = QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(TOLVEK_VERSION))};
+        return {.action = Action::ShowVersion, .text = versionLine(kProgram)};
 
     Outcome run;
     for (std::size_t i = 0; i < ports.size(); ++i) {

@@ -28,6 +28,16 @@ QString optionsHelp(const QList<QCommandLineOption> &options)
     return text;
 }
 
+QString versionLine(const QString &program)
+{
+    return QStringLiteral("%1 %2\n").arg(program, QLatin1StringView(TOLVEK_VERSION));
+}
+
+QString usageFault(const QString &program, const QString &message)
+{
+    return QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, message);
+}
+
 QCommandLineOption helpOption()
 {
     return QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and end."));

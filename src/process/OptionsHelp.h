@@ -11,3 +11,8 @@ QString optionsHelp(const QList<QCommandLineOption> &options);
 // -h, --help and -v, --version, as every program here takes them.
 QCommandLineOption helpOption();
 QCommandLineOption versionOption();
+
+// What --version prints: the program's name and the version, one line.
+QString versionLine(const QString &program);
+// A usage error as the tools print it on standard error: the program, the fault, and where help is.
+QString usageFault(const QString &program, const QString &message);

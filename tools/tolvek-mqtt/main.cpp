@@ -3,6 +3,7 @@
 #include "bridge/Options.h"
 #include "link/DeviceCommControl.h"
 #include "link/PortNames.h"
+#include "process/OptionsHelp.h"
 #include "process/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ void say(const QString &line)
 
 int usage(const QString &message)
 {
-    say(message + QStringLiteral("\nTry '%1 --help'.").arg(kProgram));
+    QTextStream(stderr) << usageFault(kProgram, message);
     return int(Exit::Usage);
 }
 
@@ -49,7 +50,7 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << bridge::helpText(portDeviceName(1));
         return int(Exit::Ended);
     case bridge::Options::Action::Version:
-        QTextStream(stdout) << kProgram << ' ' << TOLVEK_VERSION << Qt::endl;
+        QTextStream(stdout) << versionLine(kProgram);
         return int(Exit::Ended);
     case bridge::Options::Action::Usage:
         return usage(options.error);

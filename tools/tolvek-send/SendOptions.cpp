@@ -49,7 +49,7 @@ QString list()
 
 Request fault(const QString &message)
 {
-    return {.action = Action::UsageError, .text = QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(kProgram, message)};
+    return {.action = Action::UsageError, .text = usageFault(kProgram, message)};
 }
 
 } // namespace
@@ -64,8 +64,8 @@ Request parse(const QStringList &arguments, const QString &defaultDevice)
         QStringLiteral("port"),
         QStringLiteral("The device, once or more (default: the panel's COM1, %1).").arg(defaultDevice),
         QStringLiteral("DEVICE"));
-    const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("19200 or 9600 baud."),
-                                   QStringLiteral("BAUD"), QStringLiteral("19200"));
+    const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("%1 baud.").arg(speedChoices()),
+                                   QStringLiteral("BAUD"), kSpeeds.front().baud);
     const QCommandLineOption timeout(
         QStringLiteral("timeout"), QStringLiteral("How long to wait for each reply (default %1).").arg(defaultTimeout),
         QStringLiteral("MS"), defaultTimeout);
@@ -88,7 +88,7 @@ Request parse(const QStringList &arguments, const QString &defaultDevice)
         case Action::ShowHelp:
             return {.action = action, .text = usage(options)};
         case Action::ShowVersion:
-            return {.action = action, .text = QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(TOLVEK_VERSION))};
+            return {.action = action, .text = versionLine(kProgram)};
         case Action::List:
             return {.action = action, .text = list()};
         case Action::Send:
@@ -98,12 +98,10 @@ Request parse(const QStringList &arguments, const QString &defaultDevice)
     }
 
     Request run;
-    if (parser.value(speed) == u"19200")
-        run.settings = kSettings19200;
-    else if (parser.value(speed) == u"9600")
-        run.settings = kSettings9600;
-    else
-        return fault(QStringLiteral("the speed is 19200 or 9600, not \"%1\"").arg(parser.value(speed)));
+    const std::optional<QLatin1StringView> settings = settingsForSpeed(parser.value(speed));
+    if (!settings)
+        return fault(QStringLiteral("the speed is %1, not \"%2\"").arg(speedChoices(), parser.value(speed)));
+    run.settings = *settings;
     bool isNumber = false;
     run.timeout = std::chrono::milliseconds{parser.value(timeout).toInt(&isNumber)};
     if (!isNumber || run.timeout < std::chrono::milliseconds{1} || run.timeout > kLongestTimeout)
