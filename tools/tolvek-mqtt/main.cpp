@@ -1,5 +1,6 @@
 // tolvek-mqtt: one projector on an MQTT broker, for Home Assistant and any other MQTT system.
 #include "bridge/Bridge.h"
+#include "bridge/DiscoveryRemoval.h"
 #include "bridge/Options.h"
 #include "link/DeviceCommControl.h"
 #include "link/PortNames.h"
@@ -15,6 +16,7 @@ namespace {
 enum class Exit : int { Ended = 0, Usage = 2, BrokerFailed = 3 };
 
 const QString kProgram = QStringLiteral("tolvek-mqtt");
+constexpr int kPort = 1; // the bridge's one port, whose device the options name
 
 void say(const QString &line)
 {
@@ -27,13 +29,16 @@ int usage(const QString &message)
     return int(Exit::Usage);
 }
 
-// The password file's first line; the broker takes no line breaks.
+// The password file's first line, without its line break; spaces are the password's own.
 std::optional<QByteArray> passwordIn(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.readLine().trimmed();
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
 }
 
 } // namespace
@@ -44,10 +49,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(kProgram);
     QCoreApplication::setApplicationVersion(QStringLiteral(TOLVEK_VERSION));
 
-    bridge::Options options = bridge::parseOptions(QCoreApplication::arguments(), portDeviceName(1));
+    bridge::Options options = bridge::parseOptions(QCoreApplication::arguments(), portDeviceName(kPort));
     switch (options.action) {
     case bridge::Options::Action::Help:
-        QTextStream(stdout) << bridge::helpText(portDeviceName(1));
+        QTextStream(stdout) << bridge::helpText(portDeviceName(kPort));
         return int(Exit::Ended);
     case bridge::Options::Action::Version:
         QTextStream(stdout) << versionLine(kProgram);
@@ -68,28 +73,19 @@ int main(int argc, char *argv[])
     TerminationSignals termination;
 
     if (options.action == bridge::Options::Action::RemoveDiscovery) {
-        // A client id of its own, so that a bridge still running is not pushed off.
-        MqttClient mqtt{QString()};
-        if (CommError e = mqtt.configure(options.broker))
+        DiscoveryRemoval removal(options.id, options.discoveryPrefix);
+        if (CommError e = removal.start(options.broker))
             return usage(*e);
-        // Done once the broker has confirmed every one.
-        QObject::connect(&mqtt, &MqttClient::connected, &app, [&] {
-            for (const bridge::Publication &p : bridge::removal(options.id, options.discoveryPrefix))
-                (void)mqtt.publish(p, MqttClient::Delivery::Confirmed);
+        QObject::connect(&termination, &TerminationSignals::received, &removal, &DiscoveryRemoval::stop);
+        QObject::connect(&removal, &DiscoveryRemoval::finished, &app, [&](const CommError &failure) {
+            if (failure)
+                say(QStringLiteral("%1: %2").arg(broker, *failure));
+            QCoreApplication::exit(int(failure ? Exit::BrokerFailed : Exit::Ended));
         });
-        QObject::connect(&mqtt, &MqttClient::published, &mqtt, &MqttClient::disconnectFromBroker);
-        QObject::connect(&mqtt, &MqttClient::connectionLost, &app, [&](const QString &reason) {
-            say(QStringLiteral("%1: %2").arg(broker, reason));
-            QCoreApplication::exit(int(Exit::BrokerFailed));
-        });
-        QObject::connect(&mqtt, &MqttClient::finished, &app, [] { QCoreApplication::exit(int(Exit::Ended)); });
-        QObject::connect(&termination, &TerminationSignals::received, &mqtt, &MqttClient::disconnectFromBroker);
-        // From the event loop, so that a broker refusing at once ends it.
-        QMetaObject::invokeMethod(&mqtt, &MqttClient::connectToBroker, Qt::QueuedConnection);
         return QCoreApplication::exec();
     }
 
-    setPortDevice(1, options.device);
+    setPortDevice(kPort, options.device);
     Transfer transfer(std::make_unique<DeviceCommControl>(), makeQtTimer, vocabulary::kNormalTiming);
     MqttClient mqtt(kProgram + u'-' + options.id);
     // The broker says offline for it when it goes without a goodbye.
