@@ -431,7 +431,6 @@ private Q_SLOTS:
         QTest::newRow("one-shot right") << QByteArray("Command17") << "right" << false << none;
         QTest::newRow("query middle") << QByteArray("Command44") << "middle" << false << none;
         QTest::newRow("query left") << QByteArray("Command44") << "left" << true << QByteArrayList{"CR0\r"};
-        QTest::newRow("hold Space") << QByteArray("Command1") << "space" << false << QByteArrayList{"C09\r"};
         QTest::newRow("hold, a screen reader's Press")
             << QByteArray("Command1") << "press action" << false << QByteArrayList{"C09\r"};
         QTest::newRow("hold left") << QByteArray("Command1") << "left" << true << vol;

@@ -100,16 +100,6 @@ class Bridge(unittest.TestCase):
         seen = Listener(self, broker)
         poll(lambda: seen.latest(BASE + "temperature/3"), "a whole poll", WAIT)
         poll(lambda: len(seen.configs()) == ENTITIES, f"{ENTITIES} entities", WAIT)
-        for topic, config in seen.configs().items():
-            with self.subTest(topic):
-                component = topic.split("/")[1]
-                self.assertEqual(config["availability_topic"], BASE + "availability")
-                self.assertEqual(config["device"], {"identifiers": ["tolvek_hall"], "name": "TOLVEK projector hall"})
-                self.assertTrue(config["unique_id"].startswith("tolvek_hall_"))
-                wanted = {"switch": {"command_topic", "payload_on", "payload_off", "state_topic"},
-                          "select": {"command_topic", "options", "state_topic"},
-                          "sensor": {"state_topic"}, "button": {"command_topic", "payload_press"}}[component]
-                self.assertLessEqual(wanted, config.keys())
         for leaf, payload in [("availability", "online"), ("power", "OFF"), ("input", "PC"), ("lamp-hours", "1234"),
                               ("state/status", "Stand by"), ("state/setting", "Normally")]:
             with self.subTest(leaf):
