@@ -13,8 +13,9 @@ DiscoveryRemoval::DiscoveryRemoval(QString id, QString prefix, QObject *parent)
     });
     connect(&m_mqtt, &MqttClient::published, &m_mqtt, &MqttClient::disconnectFromBroker);
     // Taking a projector out is one try: a broker that cannot be reached is the caller's to say.
-    connect(&m_mqtt, &MqttClient::connectionLost, this, [this](const QString &reason) { emit finished(reason); },
-            Qt::SingleShotConnection);
+    connect(
+        &m_mqtt, &MqttClient::connectionLost, this, [this](const QString &reason) { emit finished(reason); },
+        Qt::SingleShotConnection);
     connect(&m_mqtt, &MqttClient::finished, this, [this] { emit finished(std::nullopt); });
 }
 
